@@ -1,0 +1,62 @@
+#include "tests/gl_context.h"
+
+#include <GL/glut.h>
+#include <gtest/gtest.h>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+namespace testgl {
+
+std::array<int, 4> ReadPixel(int x, int y) {
+  unsigned char p[4] = {0, 0, 0, 0};
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+  return {p[0], p[1], p[2], p[3]};
+}
+
+std::vector<unsigned char> ReadRgb(int width, int height) {
+  std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  return rgb;
+}
+
+bool SavePng(const std::string& path, int width, int height) {
+  std::vector<unsigned char> rgb = ReadRgb(width, height);
+  stbi_flip_vertically_on_write(1);
+  return stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
+}
+
+void ResetState() {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glUseProgram(0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glViewport(0, 0, kWidth, kHeight);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  for (GLenum cap : {GL_BLEND, GL_DEPTH_TEST, GL_TEXTURE_2D, GL_LIGHTING, GL_CULL_FACE,
+                     GL_COLOR_MATERIAL})
+    glDisable(cap);
+  glColor4f(1, 1, 1, 1);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+}  // namespace testgl
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  glutInit(&argc, argv);
+  glutInitWindowSize(testgl::kWidth, testgl::kHeight);
+  glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+  glutCreateWindow("kelvane12 tests");
+  if (glewInit() != GLEW_OK) {
+    fprintf(stderr, "glewInit failed\n");
+    return 1;
+  }
+  testgl::ResetState();
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,24 @@
+// A GL 4.x compatibility context for the GL tests: one hidden-from-nobody
+// 1280x720 GLUT window under Xvfb, created once by the test main, plus
+// helpers to read the framebuffer back.
+#pragma once
+#include "render/gl.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace testgl {
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
+
+// RGBA bytes of one pixel of the bound read framebuffer (y counted from the bottom).
+std::array<int, 4> ReadPixel(int x, int y);
+// The whole bound read framebuffer as RGB rows, bottom row first.
+std::vector<unsigned char> ReadRgb(int width = kWidth, int height = kHeight);
+// Writes the bound read framebuffer as a PNG (top row first), for looking at.
+bool SavePng(const std::string& path, int width = kWidth, int height = kHeight);
+// Back to a neutral state between tests: default framebuffer, identity
+// matrices, no program, everything the tests enable switched off.
+void ResetState();
+}  // namespace testgl
