@@ -1,0 +1,61 @@
+#include "runtime/director.h"
+
+#include <cstdlib>
+
+#include "runtime/random.h"
+#include "runtime/timeline.h"
+
+DirectorState director;
+
+namespace {
+constexpr unsigned char kEscape = 27;
+
+// Quarter-turn index one step up or down, wrapping within 0..3.
+int TurnUp(int index) { return index + 1 > 3 ? 0 : index + 1; }
+int TurnDown(int index) { return index - 1 < 0 ? 3 : index - 1; }
+int Toggle(int value) { return 1 - value; }
+}  // namespace
+
+void HandleKey(unsigned char key) {
+  DirectorState& d = director;
+  const float now = static_cast<float>(demoTimeDouble);
+  switch (key) {
+    case kEscape: exit(0);
+    case '^': d.fieldOfView = 20; break;
+    case '&': d.fieldOfView = 40; break;
+    case '*': d.fieldOfView = 80; break;
+    case 'z': d.fieldOfView = 65; break;
+    case '1': d.pulseALevel = 0.2f; d.pulseAStamp = now; break;
+    case '3': d.pulseALevel = 0.6f; d.pulseAStamp = now; break;
+    case 'm': d.pulseBLevel = 0.2f; d.pulseBStamp = now; break;
+    case ',': d.pulseBLevel = 0.5f; d.pulseBStamp = now; break;
+    case '.': d.pulseBLevel = 1.0f; d.pulseBStamp = now; break;
+    case 's': d.pulseCStamp = now; break;
+    case 't': d.pulseDLevel = 0.2f; d.pulseDStamp = now; break;
+    case ' ': d.beatTime = now; break;
+    case 'i': d.blendSwitch = Toggle(d.blendSwitch); d.beatTime = now; break;
+    case '{': d.turnIndexA = TurnUp(d.turnIndexA); break;
+    case '}': d.turnIndexA = TurnDown(d.turnIndexA); break;
+    case 'Y': d.turnIndexB = TurnUp(d.turnIndexB); break;
+    case 'U': d.turnIndexB = TurnDown(d.turnIndexB); break;
+    case 'R': d.turnIndexC = TurnUp(d.turnIndexC); break;
+    case 'T': d.turnIndexC = TurnDown(d.turnIndexC); break;
+    case 'A': d.angleAB = static_cast<float>(d.angleAB + 110.0); break;
+    case 'B': d.angleAB = static_cast<float>(d.angleAB - 210.0); break;
+    case 'C': d.angleCD = static_cast<float>(d.angleCD + 310.0); break;
+    case 'D': d.angleCD = static_cast<float>(d.angleCD - 10.0); break;
+    case 'E': d.angleEF = static_cast<float>(d.angleEF + 10.0); break;
+    case 'F': d.angleEF = static_cast<float>(d.angleEF - 10.0); break;
+    case '?': d.layerSwitch1 = Toggle(d.layerSwitch1); break;
+    case '8': d.layerSwitch2 = Toggle(d.layerSwitch2); break;
+    case '7': d.ropeASwing = Toggle(d.ropeASwing); break;
+    case 'u': d.ropeBSwing = Toggle(d.ropeBSwing); break;
+    case 'G': d.ropeDrawMode = 1; break;
+    case 'I': d.ropeDrawMode = 2; break;
+    case 'H': d.ropeDrawMode = 3; break;
+    case 'p': d.ropeDrawFlag = Toggle(d.ropeDrawFlag); break;
+    case '=': d.effectSwitch = Toggle(d.effectSwitch); break;
+    case 'd': rand(); break;
+    default: break;
+  }
+}

@@ -1,0 +1,5 @@
+#include "scenes/scene_state.h"
+
+unsigned int currentRopeTexture = 0;
+float particleClock = 0;
+float particleFrameFactor = 0.01f;
