@@ -1,0 +1,5 @@
+// The overlay schedule: fades, flashes and picture cards over the finished
+// frame, chosen by demo time alone.
+#pragma once
+
+void DrawOverlays();

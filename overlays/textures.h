@@ -1,0 +1,18 @@
+// The texture table and the asset table that fills it step by step while the
+// loader screen runs.
+#pragma once
+#include "render/gl.h"
+
+// Slot groups of the texture table; 0 means not loaded.
+extern GLuint pictureTable[100];   // by picture number
+extern GLuint postTextures[12];    // random overlay textures of the post passes
+extern GLuint greetings[16];       // 1..15
+extern GLuint bonfireCards[7];     // 1..6
+extern GLuint bonfireTitleTexture, blackTexture, titleTexture, heartWhiteTexture,
+    heartBlackTexture, loaderFrameTexture, endScreenTexture, tembraTexture,
+    podserceTexture, whiteTexture, panelTexture;
+
+// Decodes an image with SDL_image and uploads it as a new texture (left bound).
+GLuint LoadTexture(const char* path);
+// Performs the asset-table step numbered by the loader screen's load counter.
+void LoadAssetStep();

@@ -1,0 +1,14 @@
+// The full-screen passes that turn the scene texture into the screen image.
+#pragma once
+#include "render/gl.h"
+
+// Scene texture to the current target unchanged.
+void CopyPass();
+// Focus/blur of the scene texture weighted by the rad texture, t from the demo time.
+void DofPass();
+// Scene texture multiplied by an image with the given strength.
+void MultiplyPass(GLuint image, float value);
+// Scene texture, then an overlay that shrinks and fades after each re-pick.
+void FlashOverlayPass(GLuint overlay);
+// The panel over the whole screen; all GL attributes restored afterwards.
+void PanelPass();

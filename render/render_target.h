@@ -1,0 +1,15 @@
+// The 1280x720 offscreen render target: framebuffer, scene texture, depth
+// buffer, and the rad texture filled once at start-up.
+#pragma once
+#include "render/gl.h"
+
+constexpr int kRenderWidth = 1280;
+constexpr int kRenderHeight = 720;
+
+extern GLuint renderTarget;   // framebuffer object
+extern GLuint sceneTexture;   // colour attachment 0 every frame
+extern GLuint depthBuffer;    // depth renderbuffer
+extern GLuint radTexture;     // second input of the post passes
+
+// Creates the four objects once; leaves the render target bound.
+void CreateRenderTarget();
