@@ -81,7 +81,7 @@ Bytes SurfaceChunk(const Lwo2Mesh& mesh) {
   PutVx(diff, 0);
   PutSubChunk(surf, "DIFF", diff);
   Bytes smoothing;
-  PutF4(smoothing, 1.5625f);  // about 89.5 degrees, in radians
+  PutF4(smoothing, 3.14159265f);  // smooth across every edge: one normal per point
   PutSubChunk(surf, "SMAN", smoothing);
   return surf;
 }
