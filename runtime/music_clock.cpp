@@ -23,6 +23,8 @@ void ClockStart(MusicClock& clock, uint64_t from, double now, bool freeRunning) 
   clock.slope = freeRunning ? clock.rate : 0.0;
   clock.limit = freeRunning ? std::numeric_limits<double>::infinity() : start;
   clock.reported = start;
+  clock.meanError = 0.0;
+  clock.baseRate = clock.rate;
 }
 
 // The unclamped-below estimate at `now`: the anchor moved along the slope,
@@ -44,24 +46,29 @@ void ClockOnOutput(MusicClock& clock, double now, uint64_t start, uint64_t frame
   if (!clock.synced || std::fabs(error) > kClockSnapSeconds * clock.rate) {
     // First request, or the output stalled or skipped: take its word.
     clock.anchorPos = target;
-    clock.slope = clock.rate;
+    clock.slope = clock.baseRate;
     clock.meanError = 0.0;
     clock.synced = true;
   } else {
     // Each request weighs by the length of its buffer, not by the time since
     // the previous one: the second of a back-to-back pair counts as much.
-    double weight = std::min(1.0, frames / (kClockAverageSeconds * clock.rate));
-    clock.meanError += (error - clock.meanError) * weight;
+    double seconds = frames / clock.rate;
+    clock.meanError += (error - clock.meanError) * std::min(1.0, seconds / kClockAverageSeconds);
+    // An error that lasts means the output runs at another speed: learn it
+    // slowly, so that the speed itself changes smoothly.
+    clock.baseRate += clock.meanError / kClockLearnSeconds2 * seconds;
+    clock.baseRate = std::clamp(clock.baseRate, 0.5 * clock.rate, 1.5 * clock.rate);
     double maxSkew = kClockMaxSkew * clock.rate;
     clock.anchorPos = estimate;
     clock.slope =
-        clock.rate + std::clamp(clock.meanError / kClockSteerSeconds, -maxSkew, maxSkew);
+        clock.baseRate + std::clamp(clock.meanError / kClockSteerSeconds, -maxSkew, maxSkew);
   }
   clock.anchorTime = now;
-  // Nothing beyond what has been handed out can be heard. The latency is an
-  // estimate, so it is not taken off here: that leaves a buffer of slack for
-  // callbacks that come late.
-  clock.limit = static_cast<double>(start + frames);
+  // Nothing beyond what has been handed out can be heard. The latency is only
+  // an estimate, so the bound allows one more: that leaves slack for callbacks
+  // that come late and outputs that run a little slow, while a stalled output
+  // still stops the clock.
+  clock.limit = static_cast<double>(start + frames) + clock.latency;
 }
 
 // Position heard at `now`, in frames.

@@ -19,20 +19,25 @@ struct MusicClock {
   double anchorTime = 0.0;   // seconds of the time source
   double anchorPos = 0.0;    // frames heard at anchorTime (may be negative before the first is heard)
   double slope = 0.0;        // frames per second from the anchor
-  double limit = 0.0;        // the estimate stops here: the end of what has been handed out
+  double limit = 0.0;        // the estimate stops here: a buffer past what has been handed out
   double reported = 0.0;     // largest position read since the start
   double meanError = 0.0;    // recent requests' error against the estimate, frames, smoothed
+  double baseRate = 0.0;     // learnt speed of the output, frames per second
 };
 
 // Errors larger than this (in seconds) are jumped over instead of steered out.
-constexpr double kClockSnapSeconds = 0.15;
+constexpr double kClockSnapSeconds = 0.25;
 // The error is averaged over about this much output, so that requests that
 // come in bursts steer as much as evenly spaced ones.
 constexpr double kClockAverageSeconds = 0.25;
 // Time over which the averaged error is steered out, and the largest speed
 // change used to do it (a fraction of the nominal rate).
 constexpr double kClockSteerSeconds = 1.0;
-constexpr double kClockMaxSkew = 0.05;
+constexpr double kClockMaxSkew = 0.1;
+// How fast a lasting error teaches the clock the output's true speed (an
+// output that runs slow, or a sound card whose crystal is off), in seconds
+// squared; 4 steer times squared settles without overshoot.
+constexpr double kClockLearnSeconds2 = 4.0 * kClockSteerSeconds * kClockSteerSeconds;
 
 // A stopped clock for a track of the given length and rate.
 void ClockReset(MusicClock& clock, double rate, uint64_t length, double latencyFrames);
