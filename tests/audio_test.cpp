@@ -109,7 +109,6 @@ TEST_F(AudioTest, DecodesToStereoAt44100) {
   EXPECT_EQ(AudioChannelGetPosition(stream), 0u);
   AudioStreamFree(stream);
   EXPECT_FALSE(AudioStreamPcm(stream, &pcm, &frames));
-  AudioStreamFree(0);
 }
 
 // Missing and undecodable files give no stream and a message naming them.
@@ -162,9 +161,6 @@ TEST_F(AudioTest, SilentOutputWithoutDevice) {
   size_t frames = 0;
   AudioStreamPcm(stream, nullptr, &frames);
   EXPECT_EQ(AudioChannelGetPosition(stream), 4u * frames) << "stops at the end of the track";
-  // A restart goes back to the beginning.
-  ASSERT_TRUE(AudioChannelPlay(stream, true));
-  EXPECT_LT(PositionSeconds(stream), 0.05);
   AudioStreamFree(stream);
 }
 

@@ -100,22 +100,6 @@ TEST(MusicClock, SmoothMonotonicAndOnTimeWithIrregularOutput) {
   }
 }
 
-// Between two callbacks the position keeps moving, read after read.
-TEST(MusicClock, GrowsStrictlyBetweenCallbacks) {
-  MusicClock clock;
-  ClockReset(clock, kRate, 100000000, kBuffer);
-  ClockStart(clock, 0, 0.0, false);
-  double period = kBuffer / kRate;
-  for (int k = 0; k < 40; ++k) ClockOnOutput(clock, k * period, k * kBuffer, kBuffer);
-  uint64_t previous = ClockRead(clock, 39 * period);
-  for (int i = 1; i < 20; ++i) {
-    uint64_t now = ClockRead(clock, 39 * period + i * period / 20);
-    EXPECT_GT(now, previous);
-    previous = now;
-  }
-  EXPECT_NEAR(double(ClockRead(clock, 39 * period + period)), 39.0 * kBuffer, 1.0);
-}
-
 // A late callback (the output stalled) holds the position within a buffer of
 // the end of what was handed out; an early burst of callbacks and a callback that reports an
 // older position never move it back.
