@@ -123,7 +123,7 @@ void Drums(Composer& c, double startBeat, double endBeat, Groove groove, float v
     if (hat) {
       float accent = p % 4 == 2 ? 1.0f : p % 2 == 0 ? 0.7f : 0.45f;
       bool open = groove != Groove::Sparse && p == 6 && (s / 16) % 2;
-      Hat(c.mix, t, vel * 0.3f * accent, open, p % 2 ? 0.3f : -0.2f, c.Seed());
+      Hat(c.mix, t, vel * 0.4f * accent, open, p % 2 ? 0.3f : -0.2f, c.Seed());
     }
   }
 }
@@ -147,7 +147,7 @@ void BassLine(Composer& c, double startBeat, double endBeat, int firstChord, Gro
         if (reese)
           ReeseBass(c.mix, BeatTime(b + at), dur, root + n.note, vel, 420.0f);
         else
-          SubBass(c.mix, BeatTime(b + at), dur, root + 12 + n.note, vel);
+          SubBass(c.mix, BeatTime(b + at), dur, root + n.note, vel);
       }
     }
   });
@@ -211,7 +211,7 @@ void ComposeSection(Composer& c, const Section& s, double endBeat) {
     case Style::Opening:
       PadLayer(c, a, e, 0, 260.0f, 1400.0f, 0.55f);
       ForEachChord(a + 16, e, 2, [&](int chord, double b, double len) {
-        SubBass(c.mix, BeatTime(b), Beats(len), kChords[chord].root + 12, 0.22f);
+        SubBass(c.mix, BeatTime(b), Beats(len), kChords[chord].root, 0.22f);
       });
       BellLayer(c, a + 24, e, 3, 0.28f);
       Drums(c, a + 40, e, Groove::Sparse, 0.45f, false);
@@ -225,7 +225,7 @@ void ComposeSection(Composer& c, const Section& s, double endBeat) {
       break;
     case Style::Break:
       PadLayer(c, a, e, 2, 350.0f, 900.0f, 0.6f);
-      SubBass(c.mix, BeatTime(a), Beats(e - a - 1), kChords[2].root + 12, 0.35f);
+      SubBass(c.mix, BeatTime(a), Beats(e - a - 1), kChords[2].root, 0.35f);
       Riser(c.mix, BeatTime(a + 2), BeatTime(e), 0.4f, c.Seed());
       SnareRoll(c, e - 2, e, 0.5f);
       break;
@@ -234,14 +234,14 @@ void ComposeSection(Composer& c, const Section& s, double endBeat) {
       Drums(c, a, e, Groove::HalfTime, 0.9f, true);
       BassLine(c, a, e, 0, Groove::HalfTime, false, 0.6f);
       Arp(c, a + 8, e, 1, 0.22f, 2500.0f);
-      LeadLayer(c, a + 16, e, 2, 0.4f, 1600.0f, 0, 1.0);
+      LeadLayer(c, a + 16, e, 2, 0.55f, 1600.0f, 0, 1.0);
       break;
     case Style::Build:
       PadLayer(c, a, e, 3, 500.0f, 4000.0f, 0.45f);
       for (double b = a; b < e - 1e-9; b += 1) {
         Kick(c.mix, BeatTime(b), 0.8f);
         Duck(c.mix, BeatTime(b), 0.5f);
-        SubBass(c.mix, BeatTime(b), Beats(0.8), kChords[3].root + 12, 0.45f);
+        SubBass(c.mix, BeatTime(b), Beats(0.8), kChords[3].root, 0.45f);
       }
       SnareRoll(c, a, e, 0.9f);
       Riser(c.mix, BeatTime(a), BeatTime(e - 0.25), 0.6f, c.Seed());
@@ -250,7 +250,7 @@ void ComposeSection(Composer& c, const Section& s, double endBeat) {
       PadLayer(c, a, e, 0, 1000.0f, 1600.0f, 0.45f);
       Drums(c, a, e, Groove::TwoStep, 0.95f, true);
       BassLine(c, a, e, 0, Groove::TwoStep, true, 0.55f);
-      LeadLayer(c, a, e, 0, 0.45f, 1900.0f, 0, 1.0);
+      LeadLayer(c, a, e, 0, 0.6f, 1900.0f, 0, 1.0);
       break;
     case Style::SlowMotion:
       PadLayer(c, a, e, 1, 1200.0f, 600.0f, 0.6f);
@@ -262,20 +262,20 @@ void ComposeSection(Composer& c, const Section& s, double endBeat) {
     case Style::Cards:
       PadLayer(c, a, e, 0, 600.0f, 2500.0f, 0.45f);
       for (double b = a; b < e - 1e-9; b += 0.5)
-        SubBass(c.mix, BeatTime(b), Beats(0.4), kChords[0].root + 12, 0.45f);
+        SubBass(c.mix, BeatTime(b), Beats(0.4), kChords[0].root, 0.45f);
       Riser(c.mix, BeatTime(e - 4), BeatTime(e), 0.3f, c.Seed());
       break;
     case Style::Drop:
-      PadLayer(c, a, e, 0, 1200.0f, 2200.0f, 0.45f);
+      PadLayer(c, a, e, 0, 1500.0f, 3200.0f, 0.5f);
       Drums(c, a, e, Groove::TwoStep, 1.0f, true);
       BassLine(c, a, e, 0, Groove::TwoStep, true, 0.65f);
-      Arp(c, a, e, 0, 0.2f, 3500.0f);
-      LeadLayer(c, a + 8, e, 1, 0.45f, 2200.0f, 0, 1.0);
+      Arp(c, a, e, 0, 0.3f, 4000.0f);
+      LeadLayer(c, a + 8, e, 1, 0.65f, 2400.0f, 0, 1.0);
       for (double b = a + 32; b < e - 1e-9; b += 32) Crash(c.mix, BeatTime(b), 0.5f, 2.0f, c.Seed());
       break;
     case Style::Swell:
       PadLayer(c, a, e, 3, 300.0f, 6000.0f, 0.7f);
-      SubBass(c.mix, BeatTime(a), Beats(5.5), kChords[3].root + 12, 0.4f);
+      SubBass(c.mix, BeatTime(a), Beats(5.5), kChords[3].root, 0.4f);
       Riser(c.mix, BeatTime(a), BeatTime(a + 5.5), 0.7f, c.Seed());
       SnareRoll(c, a + 1.5, a + 5.5, 0.8f);
       break;
@@ -301,7 +301,7 @@ void ComposeSection(Composer& c, const Section& s, double endBeat) {
       BassLine(c, a, thin, 0, Groove::TwoStep, true, 0.65f);
       BassLine(c, thin, e, 0, Groove::Sparse, false, 0.5f);
       Arp(c, a + 16, e, 0, 0.2f, 3000.0f);
-      LeadLayer(c, a, thin, 0, 0.45f, 2300.0f, 0, 1.0);
+      LeadLayer(c, a, thin, 0, 0.6f, 2300.0f, 0, 1.0);
       LeadLayer(c, thin, e, 0, 0.3f, 1200.0f, 0, 1.0);
       for (double b = a + 32; b < thin - 1e-9; b += 32)
         Crash(c.mix, BeatTime(b), 0.5f, 2.0f, c.Seed());

@@ -321,7 +321,7 @@ void Pad(Mix& mix, double t, double dur, const std::vector<int>& notes, float cu
     filterR.Run(r);
     float env = std::min(1.0f, s / attack);
     if (s > held) env *= std::max(0.0f, 1.0f - (s - held) / release);
-    env *= 0.22f;
+    env *= 0.27f;
     out.Add(start + j, filterL.lp * env, filterR.lp * env);
   }
 }
