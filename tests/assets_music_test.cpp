@@ -16,6 +16,8 @@
 
 #include <unistd.h>
 
+#include "tools/assetgen/music_synth.h"
+
 namespace {
 
 const std::string kMusicPath = std::string(KELVANE_RUN_DIR) + "/q-lune - selvara (kelvane edit).mp3";
@@ -168,6 +170,59 @@ TEST(MusicGeneration, IsDeterministic) {
   fs::remove_all(dir);
   ASSERT_FALSE(built.empty());
   EXPECT_TRUE(fresh == built) << "regenerated music differs from the built file";
+}
+
+// Every voice stays inside the mix when it starts before the track or runs
+// past its end, and sounds when it lies inside.
+TEST(MusicSynth, VoicesStayInsideTheMix) {
+  using namespace assetgen::music;
+  Mix mix;
+  ResetMix(mix, 1.0);
+  const size_t frames = mix.frames;
+  for (double t : {-0.5, 0.98, 1.0, 5.0}) {
+    Kick(mix, t, 1);
+    Snare(mix, t, 1, 1);
+    Hat(mix, t, 1, true, 0.5f, 2);
+    Crash(mix, t, 1, 2, 3);
+    Boom(mix, t, 1, 4);
+    Riser(mix, t, t + 0.5, 1, 5);
+    Duck(mix, t, 1);
+    Pad(mix, t, 0.5, {50, 53, 57}, 300, 2000, 1, 6);
+    SubBass(mix, t, 0.5, 38, 1);
+    ReeseBass(mix, t, 0.5, 38, 1, 400);
+    Pluck(mix, t, 62, 1, 3000, 0.2f, Route{});
+    Lead(mix, t, 0.5, 69, 1, 1500);
+    Bell(mix, t, 81, 1, -0.5f);
+  }
+  EXPECT_EQ(mix.music.l.size(), frames);
+  EXPECT_EQ(mix.drums.r.size(), frames);
+  EXPECT_EQ(mix.duck.size(), frames);
+  double energy = 0;
+  for (size_t i = 0; i < frames; ++i) energy += std::fabs(mix.music.l[i]) + std::fabs(mix.drums.r[i]);
+  EXPECT_GT(energy, 1.0);
+  for (float v : mix.music.l) ASSERT_TRUE(std::isfinite(v));
+}
+
+// The master stage hits the requested peak, keeps the reverb and echo
+// tails after a short note, and is silent after the closing fade.
+TEST(MusicSynth, MasterPeakTailsAndFade) {
+  using namespace assetgen::music;
+  Mix mix;
+  ResetMix(mix, 3.0);
+  Route wet{false, 1, 0, 0.8f, 0.8f};
+  Pluck(mix, 0.1, 69, 1, 3000, 0.05f, wet);
+  std::vector<float> out = MasterMix(mix, 0.3608, 2.0, 2.5, 0.5f);
+  ASSERT_EQ(out.size(), mix.frames * 2);
+  float peak = 0, tail = 0, after = 0;
+  for (size_t i = 0; i < out.size(); ++i) {
+    double t = double(i / 2) / 44100;
+    peak = std::max(peak, std::fabs(out[i]));
+    if (t > 0.8 && t < 1.5) tail = std::max(tail, std::fabs(out[i]));
+    if (t >= 2.5) after = std::max(after, std::fabs(out[i]));
+  }
+  EXPECT_NEAR(peak, 0.5f, 1e-4f);
+  EXPECT_GT(tail, 0.001f) << "no reverb or echo tail";
+  EXPECT_EQ(after, 0.0f);
 }
 
 }  // namespace
