@@ -19,6 +19,7 @@ struct Kind {
 const std::vector<Kind> kKinds = {
     {"meshes", assetgen::GenerateMeshes},
     {"ppm", assetgen::GeneratePpms},
+    {"music", assetgen::GenerateMusic},
 };
 
 int Usage() {
