@@ -104,6 +104,12 @@ void Label(Canvas& c, const std::string& text, float x, float y, float align, Co
   raster::DrawText(c, Style(kMono, size, col, size * 0.35f), text, x, y, align);
 }
 
+// A label with a dark halo, for labels that lie over a bright scene.
+void HaloLabel(Canvas& c, const std::string& text, float x, float y, float align, Color col,
+               float size = 18) {
+  HaloText(c, Style(kMono, size, col, size * 0.35f), text, x, y, align, 0.9f);
+}
+
 // Rising sparks: small bright dots with short trails.
 void Sparks(Canvas& c, int count, float x0, float x1, float y0, float y1, uint32_t seed) {
   for (int i = 0; i < count; ++i) {
@@ -156,7 +162,7 @@ Canvas TextCard(int index) {
   snprintf(number, sizeof number, "0%d / 05", index + 1);
   float rule = l.align == 0 ? l.x : (l.align == 1 ? l.x - 120 : l.x - 60);
   raster::FillRect(c, rule, l.y - 110, rule + 120, l.y - 106, kRed);
-  Label(c, number, l.align == 1 ? l.x : rule, l.y - 126, l.align == 1 ? 1 : 0, kEmber, 17);
+  HaloLabel(c, number, l.align == 1 ? l.x : rule, l.y - 126, l.align == 1 ? 1 : 0, kEmber, 17);
   HaloText(c, big, l.a, l.x, l.y - 20, l.align, 0.75f);
   HaloText(c, Style(kItalic, 62, kWarm), l.b, l.x, l.y + 62, l.align, 0.75f,
            raster::WithAlpha(kOrange, 0.35f), 14);
@@ -191,7 +197,7 @@ Canvas OpeningFirst() {
 // Picture 36: the second opening line, below the first (it drifts slowly).
 Canvas OpeningSecond() {
   Canvas c = Card();
-  TextStyle s = Style(kMono, 26, kEmber, 9);
+  TextStyle s = Style(kMono, 26, kEmber, 6);
   HaloText(c, s, "pressure  \xC2\xB7  threads  \xC2\xB7  water  \xC2\xB7  light", 640, 420, 0.5f,
            0.8f);
   Label(c, "one take, drawn live", 640, 470, 0.5f, raster::WithAlpha(kWarm, 0.75f), 16);
@@ -224,11 +230,11 @@ Canvas Greeting(int i) {
   float y = i == 15 ? 330 : 300 + 40 * ((i * 5) % 3);
   char number[16];
   snprintf(number, sizeof number, "%02d / 15", i);
-  Label(c, i == 15 ? "last, and most of all" : "greetings to", x, y - 96, align, kEmber, 20);
+  HaloLabel(c, i == 15 ? "last, and most of all" : "greetings to", x, y - 96, align, kEmber, 20);
   TextStyle s = Style(kBold, i == 15 ? 78 : 70, kWarm);
   HaloText(c, s, kLines[i - 1][0], x, y, align, 0.8f);
   HaloText(c, s, kLines[i - 1][1], x, y + 84, align, 0.8f, raster::WithAlpha(kRed, 0.55f), 16);
-  Label(c, number, x, y + 150, align, raster::WithAlpha(kWarm, 0.7f), 16);
+  HaloLabel(c, number, x, y + 150, align, raster::WithAlpha(kWarm, 0.7f), 16);
   if (i == 15) {
     raster::FillRect(c, 600, y + 186, 680, y + 190, kRed);
   }
