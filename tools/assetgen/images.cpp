@@ -508,10 +508,10 @@ Canvas OverlaySphere() {
       if (d2 >= 1) continue;
       float nz = std::sqrt(1 - d2);
       float diffuse = std::max(0.f, -0.45f * dx - 0.55f * dy + 0.7f * nz);
-      float spec = std::pow(std::max(0.f, -0.3f * dx - 0.4f * dy + 0.87f * nz), 60.f);
+      float specular = std::pow(std::max(0.f, -0.3f * dx - 0.4f * dy + 0.87f * nz), 60.f);
       float edge = std::min(1.f, (1 - std::sqrt(d2)) * r);
-      Color col = {kRed.r * (0.12f + diffuse) + spec, kRed.g * (0.12f + diffuse) + spec,
-                   kRed.b * (0.12f + diffuse) + spec, 1};
+      Color col = {kRed.r * (0.12f + diffuse) + specular, kRed.g * (0.12f + diffuse) + specular,
+                   kRed.b * (0.12f + diffuse) + specular, 1};
       raster::BlendPixel(c, x, y, col, edge);
     }
   for (int k = 1; k < 6; ++k)
