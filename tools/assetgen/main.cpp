@@ -20,6 +20,7 @@ const std::vector<Kind> kKinds = {
     {"meshes", assetgen::GenerateMeshes},
     {"ppm", assetgen::GeneratePpms},
     {"music", assetgen::GenerateMusic},
+    {"images", assetgen::GenerateImages},
 };
 
 int Usage() {
