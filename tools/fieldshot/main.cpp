@@ -2,7 +2,9 @@
 // the scene renderer drives it and writes chosen frames as PNG files.
 // Needs a GL 4.3 context: run it under xvfb-run from the run directory (or
 // give --base DIR holding data/ and shaders/).
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +85,35 @@ bool SaveFrame(const std::string& path) {
   stbi_flip_vertically_on_write(1);
   return stbi_write_png(path.c_str(), 1280, 720, 3, rgb.data(), 1280 * 3) != 0;
 }
+// Fluid and particle health at this frame: top lattice speed, mean density
+// and how many values are not finite.
+void PrintFieldStats() {
+  std::vector<float> rho(kLatticeCells), ux(kLatticeCells), uy(kLatticeCells);
+  std::vector<float> pos(size_t(kParticleCount) * 4);
+  auto read = [](unsigned int buffer, std::vector<float>& v) {
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
+    glGetBufferSubData(GL_SHADER_STORAGE_BUFFER, 0, v.size() * 4, v.data());
+  };
+  read(particleField.scalar[0], rho);
+  read(particleField.scalar[1], ux);
+  read(particleField.scalar[2], uy);
+  read(particleField.positions, pos);
+  double maxSpeed = 0, meanSpeed = 0, meanRho = 0;
+  long bad = 0;
+  for (int i = 0; i < kLatticeCells; ++i) {
+    double speed = std::hypot(ux[i], uy[i]);
+    if (!std::isfinite(speed) || !std::isfinite(rho[i])) ++bad;
+    else {
+      maxSpeed = std::max(maxSpeed, speed);
+      meanSpeed += speed / kLatticeCells;
+      meanRho += rho[i] / kLatticeCells;
+    }
+  }
+  for (float v : pos)
+    if (!std::isfinite(v)) ++bad;
+  fprintf(stderr, "  max |u| %.4f, mean |u| %.4f, mean density %.5f, non-finite %ld\n", maxSpeed,
+          meanSpeed, meanRho, bad);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,6 +173,7 @@ int main(int argc, char** argv) {
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       fprintf(stderr, "frame %d/%d (clock %.3f, T %.1f) -> %s%s  [%.1f s]\n", frame + 1,
               o.frames, particleClock, demoTime, o.out.c_str(), name, seconds);
+      PrintFieldStats();
     }
     glutSwapBuffers();
   }
