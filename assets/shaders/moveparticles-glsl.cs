@@ -3,7 +3,7 @@
 // velocity (scalar grids 2 and 3) at the particle, scaled by the frame factor.
 // The particle clock sets how strongly the flow carries the picture, so it
 // holds still at first and then dissolves; after the restart (colour set 1)
-// the particles ride the flow in their own way, drawn in a slow swirl.
+// the particles ride the mirrored flow the other way.
 // Positions stay inside the picture area: they wrap like the lattice does.
 layout(local_size_x = 100, local_size_y = 1, local_size_z = 1) in;
 
@@ -41,15 +41,18 @@ void main() {
   vec2 home = vec2(float(i / uint(kPicture.y)) / float(kPicture.x),
                    float(i % uint(kPicture.y)) / float(kPicture.y));
 
-  vec2 u = SampleVelocity(p.xy);
+  vec2 u;
   float gain;
   if (colourSet == 0) {
+    // The opening picture: still at first, carried off over the next seconds.
+    u = SampleVelocity(p.xy);
     gain = 14.0 * smoothstep(0.3, 2.5, clock);
   } else {
-    gain = 18.0;
-    // A slow swirl about the middle of the picture.
-    vec2 r = p.xy - vec2(0.5);
-    u = mix(u, vec2(-r.y, r.x) * 0.06 + u.yx * vec2(1.0, -1.0), 0.3 + 0.2 * sin(clock));
+    // After the restart the flow is seen in a mirror: the same fluid carries
+    // the second picture the other way, with a slow breathing of strength.
+    // The restart comes at a clock of about 3.7; the ramp starts there.
+    u = SampleVelocity(vec2(1.0 - p.x, p.y)) * vec2(-1.0, 1.0);
+    gain = 16.0 * smoothstep(3.7, 4.6, clock) * (1.0 + 0.25 * sin(2.0 * clock));
   }
   // Lattice cells per step into picture units per frame.
   p.xy += u * gain * frameFactor / vec2(kLattice);
