@@ -118,8 +118,8 @@ void PrintFieldStats() {
 
 int main(int argc, char** argv) {
   Options o;
-  glutInit(&argc, argv);
   if (!ParseOptions(argc, argv, &o)) return Usage("bad options");
+  glutInit(&argc, argv);
   std::error_code ec;
   std::filesystem::create_directories(o.out, ec);
   if (ec) {
