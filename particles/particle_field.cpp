@@ -1,0 +1,296 @@
+#include "particles/particle_field.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "particles/file_readers.h"
+#include "render/gl.h"
+#include "scenes/scene_state.h"
+
+ParticleFieldObjects particleField = {};
+int particlePingPong = 0;
+int particleColourSet = 0;
+
+namespace {
+const char* const kPropagationShader = "shaders/propagation-glsl.cs";
+const char* const kCollisionShader = "shaders/collision-glsl.cs";
+const char* const kMoveShader = "shaders/moveparticles-glsl.cs";
+const char* const kHalftonePicture = "data/traffic_01_halftone.ppm";
+const char* const kFirstColouring = "data/gfx_floppy_tlo.ppm";
+const char* const kSecondColouring = "data/gfx_ld1.ppm";
+
+const GLsizeiptr kScalarBytes = GLsizeiptr(kLatticeCells) * 4;
+const GLsizeiptr kDistributionBytes = GLsizeiptr(kLatticeCells) * 9 * 4;
+const GLsizeiptr kParticleBytes = GLsizeiptr(kParticleCount) * 4 * 4;
+
+// D2Q9 weights: rest, the four axis directions, the four diagonals.
+const float kWeights[9] = {4.0f / 9,  1.0f / 9,  1.0f / 9,  1.0f / 9, 1.0f / 9,
+                           1.0f / 36, 1.0f / 36, 1.0f / 36, 1.0f / 36};
+
+// Shader texts are kept for the whole run, as read.
+char* shaderTexts[3] = {nullptr, nullptr, nullptr};
+GLuint currentOpaqueColours = 0;  // the buffer drawn as colour array
+
+// Prints a shader's or program's info log under the file name it came from.
+void PrintInfoLog(GLuint object, bool isProgram, const std::string& file, const char* what) {
+  GLint length = 0;
+  if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+  else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+  std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1) + 1, '\0');
+  if (isProgram) glGetProgramInfoLog(object, length, nullptr, log.data());
+  else glGetShaderInfoLog(object, length, nullptr, log.data());
+  fprintf(stderr, "Compute shader %s failed: %s\n%s\n", what, file.c_str(), log.data());
+}
+
+// Reads, compiles and links one compute shader into its own program; a file
+// that does not open, compile or link ends the program.
+GLuint LoadComputeProgram(const std::string& file, char** keptText) {
+  FILE* stream = fopen(file.c_str(), "r");
+  if (!stream) {
+    fprintf(stderr, "Cannot open the compute shader: %s\n", file.c_str());
+    exit(1);
+  }
+  *keptText = ReadTextFile(stream);
+  const GLchar* source = *keptText;
+  GLuint shader = glCreateShader(GL_COMPUTE_SHADER);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    PrintInfoLog(shader, false, file, "compile");
+    exit(1);
+  }
+  GLuint program = glCreateProgram();
+  glAttachShader(program, shader);
+  glLinkProgram(program);
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    PrintInfoLog(program, true, file, "link");
+    exit(1);
+  }
+  return program;
+}
+
+// Creates a storage buffer of `bytes` with no contents yet; leaves it bound
+// to the generic shader storage target.
+GLuint CreateStorageBuffer(GLsizeiptr bytes) {
+  GLuint buffer = 0;
+  glGenBuffers(1, &buffer);
+  glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
+  glBufferData(GL_SHADER_STORAGE_BUFFER, bytes, nullptr, GL_STATIC_DRAW);
+  return buffer;
+}
+
+// Maps the bound storage buffer for writing, discarding what it held.
+void* MapForRewrite(GLsizeiptr bytes) {
+  return glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, bytes,
+                          GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+}
+
+// A scalar grid of 0.0 per lattice cell.
+GLuint CreateScalarGrid() {
+  GLuint buffer = CreateStorageBuffer(kScalarBytes);
+  float* values = static_cast<float*>(MapForRewrite(kScalarBytes));
+  for (int i = 0; i < kLatticeCells; ++i) values[i] = 0.0f;
+  glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+  return buffer;
+}
+
+// A distribution buffer holding the fluid at rest: the nine weights per cell.
+GLuint CreateDistributionBuffer() {
+  GLuint buffer = CreateStorageBuffer(kDistributionBytes);
+  float* f = static_cast<float*>(MapForRewrite(kDistributionBytes));
+  for (int cell = 0; cell < kLatticeCells; ++cell)
+    for (int d = 0; d < 9; ++d) f[cell * 9 + d] = kWeights[d];
+  glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+  return buffer;
+}
+
+// One colour per particle from a colour grid, components / 255 and the given alpha.
+GLuint CreateColourSet(const std::vector<int>& colourGrid, float alpha) {
+  GLuint buffer = CreateStorageBuffer(kParticleBytes);
+  float* rgba = static_cast<float*>(MapForRewrite(kParticleBytes));
+  for (int i = 0; i < kParticleCount; ++i) {
+    rgba[i * 4 + 0] = colourGrid[i * 3 + 0] / 255.0f;
+    rgba[i * 4 + 1] = colourGrid[i * 3 + 1] / 255.0f;
+    rgba[i * 4 + 2] = colourGrid[i * 3 + 2] / 255.0f;
+    rgba[i * 4 + 3] = alpha;
+  }
+  glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+  return buffer;
+}
+
+// Camera shift of the opening frames: a slow push in over the first 20 s.
+void ShiftCamera(int frame) {
+  if (frame < 100) {
+    glTranslatef(0.07f, 0.0f, -0.1f);
+  } else if (frame < 160) {
+    float s = static_cast<float>(frame - 160);
+    glTranslatef(-0.001f * s, -0.1f - 0.0017f * s, 0.17f);
+  } else if (frame < 200) {
+    glTranslatef(0.05f, 0.0f, 0.04f);
+  }
+}
+
+// Draws the particles as smooth points over a white clear; after the restart
+// two more, slightly larger copies give the second colouring its bloom.
+void DrawParticles(int frame) {
+  glClearColor(1, 1, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glLoadIdentity();
+  glPushMatrix();
+  gluLookAt(0.5, 0.5, 1, 0.5, 0.5, -1, 0, 1, 0);
+  ShiftCamera(frame);
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(particleColourSet == 1 ? 7.0f : 5.0f);
+  glColor4f(0.2f, 0.1f, 0.0f, 0.4f);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glBindBuffer(GL_ARRAY_BUFFER, particleField.positions);
+  glVertexPointer(4, GL_FLOAT, 0, nullptr);
+  glBindBuffer(GL_ARRAY_BUFFER, currentOpaqueColours);
+  glColorPointer(4, GL_FLOAT, 0, nullptr);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glDrawArrays(GL_POINTS, 0, kParticleCount);
+  if (particleColourSet == 1) {
+    glScalef(1.05f, 1.05f, 1.01f);
+    glDrawArrays(GL_POINTS, 0, kParticleCount);
+    glScalef(1.05f, 1.05f, 1.01f);
+    glDrawArrays(GL_POINTS, 0, kParticleCount);
+  }
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glPopMatrix();
+}
+}  // namespace
+
+void SetUpParticleField(const std::string& baseDir) {
+  particleField.propagationProgram =
+      LoadComputeProgram(baseDir + kPropagationShader, &shaderTexts[0]);
+  particleField.collisionProgram = LoadComputeProgram(baseDir + kCollisionShader, &shaderTexts[1]);
+  particleField.moveProgram = LoadComputeProgram(baseDir + kMoveShader, &shaderTexts[2]);
+
+  particleField.positions = CreateStorageBuffer(kParticleBytes);
+  ResetParticlePositions();
+  particleField.obstacleMask = CreateStorageBuffer(kScalarBytes);
+  for (unsigned int& grid : particleField.scalar) grid = CreateScalarGrid();
+  particleField.distributionA = CreateDistributionBuffer();
+  particleField.distributionB = CreateDistributionBuffer();
+
+  std::vector<int> colourGrid(size_t(kParticleCount) * 3, 0);
+  ReadPpmRgb(kFieldHeight, baseDir + kFirstColouring, colourGrid.data(), kFieldWidth);
+  particleField.colourTranslucent[0] = CreateColourSet(colourGrid, 0.8f);
+  particleField.colourOpaque[0] = CreateColourSet(colourGrid, 1.0f);
+  currentOpaqueColours = particleField.colourOpaque[0];
+
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kObstacleBinding, particleField.obstacleMask);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kScalarBinding1, particleField.scalar[0]);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kScalarBinding2, particleField.scalar[1]);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kScalarBinding3, particleField.scalar[2]);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kPositionBinding, particleField.positions);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kOpaqueColourBinding, particleField.colourOpaque[0]);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kTranslucentColourBinding,
+                   particleField.colourTranslucent[0]);
+
+  // Obstacles: every cell whose halftone sample has any red.
+  std::vector<int> redGrid(kLatticeCells, 0);
+  ReadPpmRed(kLatticeHeight, baseDir + kHalftonePicture, redGrid.data(), kLatticeWidth);
+  glBindBuffer(GL_SHADER_STORAGE_BUFFER, particleField.obstacleMask);
+  int* mask = static_cast<int*>(
+      glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, kScalarBytes, GL_MAP_WRITE_BIT));
+  for (int y = 0; y < kLatticeHeight; ++y)
+    for (int x = 0; x < kLatticeWidth; ++x)
+      mask[y * kLatticeWidth + x] = redGrid[x * kLatticeHeight + y] != 0 ? 1 : 0;
+  glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+
+  ReadPpmRgb(kFieldHeight, baseDir + kSecondColouring, colourGrid.data(), kFieldWidth);
+  particleField.colourTranslucent[1] = CreateColourSet(colourGrid, 0.8f);
+  particleField.colourOpaque[1] = CreateColourSet(colourGrid, 1.0f);
+}
+
+void ResetParticlePositions() {
+  glBindBuffer(GL_SHADER_STORAGE_BUFFER, particleField.positions);
+  float* p = static_cast<float*>(MapForRewrite(kParticleBytes));
+  for (int x = 0; x < kFieldWidth; ++x) {
+    for (int y = 0; y < kFieldHeight; ++y) {
+      float* v = p + (size_t(x) * kFieldHeight + y) * 4;
+      v[0] = static_cast<float>(x) / kFieldWidth;
+      v[1] = static_cast<float>(y) / kFieldHeight;
+      v[2] = 0.0f;
+      v[3] = 1.0f;
+    }
+  }
+  glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+}
+
+void StepParticleFluid() {
+  // The distributions stream from binding 4 into binding 5; swapping the two
+  // buffers every frame makes last frame's output this frame's input.
+  GLuint in = particlePingPong == 0 ? particleField.distributionA : particleField.distributionB;
+  GLuint out = particlePingPong == 0 ? particleField.distributionB : particleField.distributionA;
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kDistributionInBinding, in);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kDistributionOutBinding, out);
+  particlePingPong = 1 - particlePingPong;
+
+  glUseProgram(particleField.collisionProgram);
+  glUniform1f(10, 0.0001f);  // push: strength of the stirring body force
+  glUniform1f(11, 0.0f);     // lift: a steady extra force along y
+  glDispatchCompute(kLatticeWidth / 32, kLatticeHeight / 32, 1);
+  glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
+
+  glUseProgram(particleField.propagationProgram);
+  glDispatchCompute(kLatticeWidth / 32, kLatticeHeight / 32, 1);
+  glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
+}
+
+void MoveParticles() {
+  glUseProgram(particleField.moveProgram);
+  glDispatchCompute(kParticleCount / 100, 1, 1);
+  glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT | GL_VERTEX_ATTRIB_ARRAY_BARRIER_BIT);
+  glUniform1f(10, static_cast<float>(particleClock * 1.2));
+  glUniform1f(12, particleFrameFactor);
+  glUniform1i(13, particleColourSet);
+}
+
+void UpdateAndDrawParticleField(int frame) {
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glUseProgram(0);
+  StepParticleFluid();
+  MoveParticles();
+  DrawParticles(frame);
+}
+
+void RestartParticleField() {
+  currentOpaqueColours = particleField.colourOpaque[1];
+  particleColourSet = 1;
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kOpaqueColourBinding, particleField.colourOpaque[1]);
+  glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kTranslucentColourBinding,
+                   particleField.colourTranslucent[1]);
+  ResetParticlePositions();
+}
+
+void TearDownParticleField() {
+  GLuint buffers[] = {particleField.positions,        particleField.obstacleMask,
+                      particleField.scalar[0],        particleField.scalar[1],
+                      particleField.scalar[2],        particleField.distributionA,
+                      particleField.distributionB,    particleField.colourOpaque[0],
+                      particleField.colourOpaque[1],  particleField.colourTranslucent[0],
+                      particleField.colourTranslucent[1]};
+  glDeleteBuffers(11, buffers);
+  glDeleteProgram(particleField.collisionProgram);
+  glDeleteProgram(particleField.propagationProgram);
+  glDeleteProgram(particleField.moveProgram);
+  for (char*& text : shaderTexts) {
+    free(text);
+    text = nullptr;
+  }
+  particleField = ParticleFieldObjects{};
+  currentOpaqueColours = 0;
+  particlePingPong = 0;
+  particleColourSet = 0;
+}

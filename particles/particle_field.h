@@ -1,0 +1,56 @@
+// The particle field: a D2Q9 lattice-Boltzmann fluid on a 640 x 320 lattice,
+// run by three compute programs, carrying 921 600 particles (one per pixel of
+// a 1280 x 720 picture) that are drawn as coloured points.
+#pragma once
+#include <string>
+
+constexpr int kLatticeWidth = 640;
+constexpr int kLatticeHeight = 320;
+constexpr int kLatticeCells = kLatticeWidth * kLatticeHeight;
+constexpr int kFieldWidth = 1280;   // particles per row of the colour pictures
+constexpr int kFieldHeight = 720;   // particles per column
+constexpr int kParticleCount = kFieldWidth * kFieldHeight;
+
+// Storage buffer binding points the compute shaders are written against.
+constexpr int kObstacleBinding = 0;
+constexpr int kScalarBinding1 = 1;  // density
+constexpr int kScalarBinding2 = 2;  // velocity x
+constexpr int kScalarBinding3 = 3;  // velocity y
+constexpr int kDistributionInBinding = 4;
+constexpr int kDistributionOutBinding = 5;
+constexpr int kPositionBinding = 9;
+constexpr int kOpaqueColourBinding = 10;
+constexpr int kTranslucentColourBinding = 11;
+
+// GL names of the field's buffers and programs, for whoever needs to look
+// inside (the tests, the field snapshot tool).
+struct ParticleFieldObjects {
+  unsigned int collisionProgram, propagationProgram, moveProgram;
+  unsigned int positions, obstacleMask, scalar[3], distributionA, distributionB;
+  unsigned int colourOpaque[2], colourTranslucent[2];
+};
+extern ParticleFieldObjects particleField;
+extern int particlePingPong;   // 0: A at binding 4 and B at 5 in the next frame
+extern int particleColourSet;  // 0 at start, 1 after the restart
+
+// Builds the three compute programs and the eleven buffers. The show reads its
+// files relative to the working directory; `baseDir` (ending in '/') lets tests
+// and tools read data/ and shaders/ from elsewhere.
+void SetUpParticleField(const std::string& baseDir = "");
+// Puts every particle back on its grid position (x / 1280, y / 720, 0, 1).
+void ResetParticlePositions();
+// One field frame: collision, propagation, particle move, then the draw.
+// `frame` is the demo time truncated to an integer (it shifts the camera).
+void UpdateAndDrawParticleField(int frame);
+// Switches to the second colouring and puts the particles back on the grid.
+void RestartParticleField();
+
+// The lattice half of a frame (buffer swap, collision, propagation), also used
+// on its own by tests that only look at the fluid.
+void StepParticleFluid();
+// The particle half of a frame: the move pass, then the move program's
+// uniforms for the next frame (clock, frame factor, colour set).
+void MoveParticles();
+// Deletes everything SetUpParticleField made and clears the flags (the show
+// never does this; tests and tools that set the field up again do).
+void TearDownParticleField();

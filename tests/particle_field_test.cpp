@@ -1,0 +1,265 @@
+#include "particles/particle_field.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "scenes/scene_state.h"
+#include "tests/gl_context.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// The open part of the test halftone: a 40 x 40 box of water (y up), walled
+// in by obstacles everywhere else.
+constexpr int kBoxLeft = 100, kBoxBottom = 200, kBoxSize = 40;
+
+bool InBox(int x, int y) {
+  return x >= kBoxLeft && x < kBoxLeft + kBoxSize && y >= kBoxBottom &&
+         y < kBoxBottom + kBoxSize;
+}
+
+// Writes a plain PPM whose pixel in column x, row r (from the top) is pixel(x, r).
+template <typename Pixel>
+void WritePpm(const fs::path& path, int width, int height, Pixel pixel) {
+  std::string text = "P3\n# test\n" + std::to_string(width) + " " + std::to_string(height) +
+                     "\n255\n";
+  char sample[40];
+  for (int r = 0; r < height; ++r) {
+    for (int x = 0; x < width; ++x) {
+      int rgb[3];
+      pixel(x, r, rgb);
+      snprintf(sample, sizeof sample, "%d %d %d ", rgb[0], rgb[1], rgb[2]);
+      text += sample;
+    }
+    text += '\n';
+  }
+  std::ofstream(path) << text;
+}
+
+template <typename T>
+std::vector<T> ReadBuffer(unsigned int buffer, size_t count) {
+  std::vector<T> values(count);
+  glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
+  glGetBufferSubData(GL_SHADER_STORAGE_BUFFER, 0, count * sizeof(T), values.data());
+  return values;
+}
+
+GLint BoundAt(int binding) {
+  GLint name = 0;
+  glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, binding, &name);
+  return name;
+}
+
+// Sets the projection the scene renderer uses, then runs one field frame.
+void RunFieldFrame(int frame, float frameFactor) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glViewport(0, 0, 1280, 720);
+  gluPerspective(35, 1, 0.1, 100);
+  glMatrixMode(GL_MODELVIEW);
+  particleFrameFactor = frameFactor;
+  particleClock += 0.005f * frameFactor;
+  UpdateAndDrawParticleField(frame);
+}
+
+// Test pictures of the real sizes, with the shader sources beside them.
+class ParticleField : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    base = fs::temp_directory_path() / ("k12-field-" + std::to_string(getpid()));
+    fs::create_directories(base / "data");
+    fs::create_directory_symlink(fs::path(KELVANE_SOURCE_DIR) / "assets/shaders",
+                                 base / "shaders");
+    WritePpm(base / "data/traffic_01_halftone.ppm", 640, 320, [](int x, int r, int* rgb) {
+      rgb[0] = InBox(x, 319 - r) ? 0 : 90;
+      rgb[1] = rgb[2] = 0;
+    });
+    WritePpm(base / "data/gfx_floppy_tlo.ppm", 1280, 720, [](int x, int r, int* rgb) {
+      rgb[0] = x % 256;
+      rgb[1] = r % 256;
+      rgb[2] = 7;
+    });
+    WritePpm(base / "data/gfx_ld1.ppm", 1280, 720, [](int x, int r, int* rgb) {
+      rgb[0] = 250;
+      rgb[1] = (x + r) % 256;
+      rgb[2] = 3;
+    });
+    testgl::ResetState();
+    particleClock = 0;
+    SetUpParticleField(base.string() + "/");
+  }
+  static void TearDownTestSuite() {
+    TearDownParticleField();
+    fs::remove_all(base);
+  }
+  static fs::path base;
+};
+fs::path ParticleField::base;
+
+// Every particle sits on its grid position (x / 1280, y / 720, 0, 1).
+void ExpectParticlesOnTheGrid() {
+  auto p = ReadBuffer<float>(particleField.positions, size_t(kParticleCount) * 4);
+  long off = 0;
+  for (int x = 0; x < kFieldWidth; ++x)
+    for (int y = 0; y < kFieldHeight; ++y) {
+      const float* v = &p[(size_t(x) * kFieldHeight + y) * 4];
+      if (v[0] != float(x) / 1280 || v[1] != float(y) / 720 || v[2] != 0 || v[3] != 1) ++off;
+    }
+  EXPECT_EQ(off, 0);
+}
+}  // namespace
+
+TEST_F(ParticleField, SetUpFillsTheBuffersAndBindsThem) {
+  ExpectParticlesOnTheGrid();
+
+  auto mask = ReadBuffer<int>(particleField.obstacleMask, kLatticeCells);
+  long wrong = 0;
+  for (int y = 0; y < kLatticeHeight; ++y)
+    for (int x = 0; x < kLatticeWidth; ++x)
+      if (mask[y * kLatticeWidth + x] != (InBox(x, y) ? 0 : 1)) ++wrong;
+  EXPECT_EQ(wrong, 0);
+
+  for (unsigned int grid : particleField.scalar)
+    for (float v : ReadBuffer<float>(grid, kLatticeCells)) ASSERT_EQ(v, 0.0f);
+  for (unsigned int buffer : {particleField.distributionA, particleField.distributionB}) {
+    auto f = ReadBuffer<float>(buffer, size_t(kLatticeCells) * 9);
+    for (int cell : {0, 12345, kLatticeCells - 1}) {
+      EXPECT_FLOAT_EQ(f[cell * 9 + 0], 4.0f / 9);
+      for (int d = 1; d <= 4; ++d) EXPECT_FLOAT_EQ(f[cell * 9 + d], 1.0f / 9);
+      for (int d = 5; d <= 8; ++d) EXPECT_FLOAT_EQ(f[cell * 9 + d], 1.0f / 36);
+    }
+  }
+
+  // Colours: particle (x, y) takes the picture's pixel in column x, row 719 - y.
+  auto opaque1 = ReadBuffer<float>(particleField.colourOpaque[0], size_t(kParticleCount) * 4);
+  auto clear1 = ReadBuffer<float>(particleField.colourTranslucent[0], size_t(kParticleCount) * 4);
+  auto opaque2 = ReadBuffer<float>(particleField.colourOpaque[1], size_t(kParticleCount) * 4);
+  auto clear2 = ReadBuffer<float>(particleField.colourTranslucent[1], size_t(kParticleCount) * 4);
+  for (int x : {0, 300, 1279})
+    for (int y : {0, 100, 719}) {
+      size_t i = (size_t(x) * 720 + y) * 4;
+      int r = 719 - y;
+      EXPECT_FLOAT_EQ(opaque1[i + 0], (x % 256) / 255.0f);
+      EXPECT_FLOAT_EQ(opaque1[i + 1], (r % 256) / 255.0f);
+      EXPECT_FLOAT_EQ(opaque1[i + 2], 7 / 255.0f);
+      EXPECT_EQ(opaque1[i + 3], 1.0f);
+      EXPECT_FLOAT_EQ(clear1[i + 1], opaque1[i + 1]);
+      EXPECT_FLOAT_EQ(clear1[i + 3], 0.8f);
+      EXPECT_FLOAT_EQ(opaque2[i + 1], ((x + r) % 256) / 255.0f);
+      EXPECT_EQ(opaque2[i + 3], 1.0f);
+      EXPECT_FLOAT_EQ(clear2[i + 0], 250 / 255.0f);
+      EXPECT_FLOAT_EQ(clear2[i + 3], 0.8f);
+    }
+
+  EXPECT_EQ(BoundAt(0), GLint(particleField.obstacleMask));
+  for (int g = 0; g < 3; ++g) EXPECT_EQ(BoundAt(1 + g), GLint(particleField.scalar[g]));
+  EXPECT_EQ(BoundAt(9), GLint(particleField.positions));
+  EXPECT_EQ(BoundAt(10), GLint(particleField.colourOpaque[0]));
+  EXPECT_EQ(BoundAt(11), GLint(particleField.colourTranslucent[0]));
+}
+
+TEST_F(ParticleField, FramesSwapTheDistributionsAndPassUniformsOnToTheNextFrame) {
+  GLfloat clock = -1, factor = -1;
+  GLint colourSet = -1;
+  glGetUniformfv(particleField.moveProgram, 10, &clock);
+  glGetUniformfv(particleField.moveProgram, 12, &factor);
+  glGetUniformiv(particleField.moveProgram, 13, &colourSet);
+  EXPECT_EQ(clock, 0.0f);  // what the first move pass runs with
+  EXPECT_EQ(factor, 0.0f);
+  EXPECT_EQ(colourSet, 0);
+
+  RunFieldFrame(300, 1.0f);
+  EXPECT_EQ(BoundAt(4), GLint(particleField.distributionA));
+  EXPECT_EQ(BoundAt(5), GLint(particleField.distributionB));
+  ExpectParticlesOnTheGrid();  // frame factor 0 in the first move pass
+  glGetUniformfv(particleField.moveProgram, 10, &clock);
+  glGetUniformfv(particleField.moveProgram, 12, &factor);
+  EXPECT_EQ(clock, float(double(particleClock) * 1.2));
+  EXPECT_EQ(factor, 1.0f);
+
+  RunFieldFrame(300, 1.0f);
+  EXPECT_EQ(BoundAt(4), GLint(particleField.distributionB));
+  EXPECT_EQ(BoundAt(5), GLint(particleField.distributionA));
+
+  // What the field leaves behind, and that it drew: white clear, coloured points.
+  GLint program = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  EXPECT_EQ(program, GLint(particleField.moveProgram));
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  auto middle = testgl::ReadPixel(640, 360);
+  EXPECT_FALSE(middle[0] == 255 && middle[1] == 255 && middle[2] == 255);
+}
+
+TEST_F(ParticleField, ClosedBoxStaysFiniteAndKeepsItsMass) {
+  // Only the box holds water; the stirring force pushes it round for a few
+  // hundred steps, and bounce-back must neither lose nor make mass.
+  auto total = [] {
+    GLuint current = particlePingPong == 1 ? particleField.distributionB
+                                           : particleField.distributionA;
+    auto f = ReadBuffer<float>(current, size_t(kLatticeCells) * 9);
+    double sum = 0;
+    for (int y = kBoxBottom; y < kBoxBottom + kBoxSize; ++y)
+      for (int x = kBoxLeft; x < kBoxLeft + kBoxSize; ++x)
+        for (int d = 0; d < 9; ++d) sum += f[(y * kLatticeWidth + x) * 9 + d];
+    return sum;
+  };
+  double before = total();
+  EXPECT_NEAR(before, kBoxSize * kBoxSize, 1e-2);
+  for (int step = 0; step < 200; ++step) StepParticleFluid();
+  double after = total();
+  EXPECT_NEAR(after, before, 1e-5 * before);
+
+  auto ux = ReadBuffer<float>(particleField.scalar[1], kLatticeCells);
+  auto uy = ReadBuffer<float>(particleField.scalar[2], kLatticeCells);
+  auto rho = ReadBuffer<float>(particleField.scalar[0], kLatticeCells);
+  float top = 0;
+  for (int i = 0; i < kLatticeCells; ++i) {
+    ASSERT_TRUE(std::isfinite(ux[i]) && std::isfinite(uy[i]) && std::isfinite(rho[i])) << i;
+    top = std::max(top, std::hypot(ux[i], uy[i]));
+  }
+  EXPECT_GT(top, 1e-4f);  // the force does stir the box
+  EXPECT_LT(top, 0.1f);
+}
+
+TEST_F(ParticleField, RestartSwitchesTheColouringAndRegridsTheParticles) {
+  // Let the particles drift first, so the regridding has something to undo.
+  particleClock = 3.0f;
+  for (int i = 0; i < 2; ++i) RunFieldFrame(1290, 1.0f);
+  RestartParticleField();
+  EXPECT_EQ(particleColourSet, 1);
+  EXPECT_EQ(BoundAt(10), GLint(particleField.colourOpaque[1]));
+  EXPECT_EQ(BoundAt(11), GLint(particleField.colourTranslucent[1]));
+  ExpectParticlesOnTheGrid();
+
+  RunFieldFrame(1300, 1.0f);
+  GLint colourSet = 0;
+  glGetUniformiv(particleField.moveProgram, 13, &colourSet);
+  EXPECT_EQ(colourSet, 1);  // seen by the next move pass
+  GLfloat size = 0;
+  glGetFloatv(GL_POINT_SIZE, &size);
+  EXPECT_EQ(size, 7.0f);
+  // The second picture is red 250 with blue 3 everywhere: the frame is drawn
+  // in its colours now.
+  auto middle = testgl::ReadPixel(640, 360);
+  EXPECT_NEAR(middle[0], 250, 2);
+  EXPECT_NEAR(middle[2], 3, 2);
+}
+
+TEST(ParticleFieldDeathTest, BrokenComputeShaderEndsTheProgramNamingTheFile) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  fs::path base = fs::temp_directory_path() / ("k12-broken-" + std::to_string(getpid()));
+  fs::create_directories(base / "shaders");
+  std::ofstream(base / "shaders/propagation-glsl.cs") << "#version 430\nthis is not glsl\n";
+  EXPECT_EXIT(SetUpParticleField(base.string() + "/"), testing::ExitedWithCode(1),
+              "propagation-glsl.cs");
+  fs::remove_all(base);
+}
