@@ -3,7 +3,9 @@
 // position is what is being heard; it grows smoothly between audio callbacks,
 // never goes backwards and never passes the end of the track.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 using MusicStream = uint32_t;  // 0: no stream
 
@@ -24,3 +26,29 @@ bool AudioChannelPlay(MusicStream stream, bool restart);
 uint64_t AudioChannelGetPosition(MusicStream stream);
 // Byte position to seconds.
 double AudioChannelBytes2Seconds(MusicStream stream, uint64_t bytes);
+
+// Checks, before any window opens, that the file exists and decodes as MP3.
+// On failure `error` (if given) gets a one-line message naming the file.
+bool AudioCheckFile(const char* path, std::string* error);
+// Closes the output and stops its thread; AudioInit registers it to run at
+// exit, before static objects (and the decoded music) are destroyed.
+void AudioShutdown();
+
+// Where the first play of a stream begins, in seconds of music (default 0).
+void AudioSetStartSeconds(double seconds);
+// The whole decoded track of a stream: interleaved 16-bit stereo at the
+// stream's rate. The pointer stays valid until the stream is freed.
+bool AudioStreamPcm(MusicStream stream, const int16_t** samples, size_t* frames);
+// Sample frames per second of a stream (0 for no stream).
+int AudioStreamRate(MusicStream stream);
+
+// The capture tool's clock. After AudioUseVirtualClock no output is opened by
+// AudioInit, and a playing stream's position is exactly the virtual position:
+// the start position when AudioChannelPlay is called, then whatever is set or
+// added, capped at the track length (before play it reads 0). TickCountMs
+// switches to its virtual clock at the same moment.
+void AudioUseVirtualClock();
+// Sets the virtual music position in seconds.
+void AudioSetVirtualPosition(double seconds);
+// Moves the virtual music position and the virtual ticks on by `seconds`.
+void AudioAdvanceVirtualClock(double seconds);

@@ -5,3 +5,12 @@
 #include <cstdint>
 
 uint32_t TickCountMs();
+
+// From now on TickCountMs follows a virtual clock that moves only through
+// TicksAdvanceVirtual, starting at 0, so that two captures of the same range
+// see the same ticks.
+void TicksUseVirtualClock();
+// Back to the monotonic wall clock.
+void TicksUseRealClock();
+// Moves the virtual clock on by the given milliseconds (negative steps are ignored).
+void TicksAdvanceVirtual(double ms);

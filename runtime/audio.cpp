@@ -1,0 +1,327 @@
+#include "runtime/audio.h"
+
+#include <SDL/SDL.h>
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "runtime/music_clock.h"
+#include "runtime/ticks.h"
+
+namespace {
+
+// Where the sound goes: nowhere yet, a silent output whose position runs on
+// the monotonic clock, the SDL audio device, or the capture tool's clock.
+enum class Output { None, Silent, Device, Virtual };
+
+constexpr int kBytesPerFrame = 4;     // 16-bit stereo
+constexpr int kDeviceBufferFrames = 1024;
+
+// One decoded track and its playback state.
+struct Stream {
+  std::vector<int16_t> pcm;  // interleaved stereo
+  uint64_t frames = 0;
+  int rate = 44100;
+  uint64_t cursor = 0;       // next frame handed to the output
+  bool playing = false;
+  bool playedBefore = false;
+  MusicClock clock;
+};
+
+// The audio callback runs on SDL's thread; everything below that it touches
+// is guarded by audioMutex. The statics are constructed before main, so the
+// exit handler registered by AudioInit runs before they are destroyed.
+std::mutex audioMutex;
+std::vector<std::unique_ptr<Stream>> streams;  // handle = index + 1
+Output output = Output::None;
+int outputRate = 44100;
+int deviceBufferFrames = kDeviceBufferFrames;
+bool sdlAudioOwned = false;     // we initialised SDL's audio subsystem
+bool exitHandlerSet = false;
+double startSeconds = 0.0;
+double virtualSeconds = 0.0;
+
+const std::chrono::steady_clock::time_point clockEpoch = std::chrono::steady_clock::now();
+
+// Seconds on the monotonic clock.
+double NowSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - clockEpoch).count();
+}
+
+// The stream of a handle, or null. Caller holds audioMutex.
+Stream* FindStream(MusicStream handle) {
+  if (handle == 0 || handle > streams.size()) return nullptr;
+  return streams[handle - 1].get();
+}
+
+// Track frame nearest to a time in seconds, within the track.
+uint64_t FrameAt(const Stream& stream, double seconds) {
+  if (!(seconds > 0.0)) return 0;
+  long long frame = std::llround(seconds * stream.rate);
+  return std::min(static_cast<uint64_t>(frame), stream.frames);
+}
+
+// SDL audio callback: mixes the playing streams into the buffer and tells
+// each one's clock which frames went out when.
+void FillOutput(void*, Uint8* buffer, int length) {
+  double now = NowSeconds();
+  std::memset(buffer, 0, length);
+  int16_t* out = reinterpret_cast<int16_t*>(buffer);
+  uint64_t frames = static_cast<uint64_t>(length) / kBytesPerFrame;
+  std::lock_guard<std::mutex> lock(audioMutex);
+  for (auto& stream : streams) {
+    if (!stream || !stream->playing) continue;
+    uint64_t start = stream->cursor;
+    uint64_t count = std::min(frames, stream->frames - start);
+    const int16_t* in = stream->pcm.data() + start * 2;
+    for (uint64_t i = 0; i < count * 2; ++i)
+      out[i] = static_cast<int16_t>(std::clamp(out[i] + in[i], -32768, 32767));
+    stream->cursor += count;
+    ClockOnOutput(stream->clock, now, start, frames);
+  }
+}
+
+// Decodes an MP3 file to interleaved 16-bit stereo at `rate`. With
+// `firstChunkOnly` it stops after the first decoded samples (a check).
+bool DecodeMp3(const char* path, long rate, bool firstChunkOnly, std::vector<int16_t>* pcm,
+               std::string* error) {
+  auto fail = [&](const std::string& what) {
+    if (error) *error = std::string("music file '") + path + "': " + what;
+    return false;
+  };
+  FILE* probe = std::fopen(path, "rb");
+  if (!probe) return fail(std::string("cannot open (") + std::strerror(errno) + ")");
+  std::fclose(probe);
+
+  static std::once_flag initOnce;
+  std::call_once(initOnce, [] { mpg123_init(); });
+  int err = MPG123_OK;
+  mpg123_handle* handle = mpg123_new(nullptr, &err);
+  if (!handle) return fail(std::string("cannot start the MP3 decoder (") +
+                           mpg123_plain_strerror(err) + ")");
+  std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> owner(handle, [](mpg123_handle* h) {
+    mpg123_close(h);
+    mpg123_delete(h);
+  });
+  mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+  // One output format only: the decoder resamples and duplicates mono to fit.
+  mpg123_format_none(handle);
+  if (mpg123_format(handle, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK)
+    return fail(std::string("cannot decode at ") + std::to_string(rate) + " Hz");
+  if (mpg123_open(handle, path) != MPG123_OK)
+    return fail(std::string("cannot open as MP3 (") + mpg123_strerror(handle) + ")");
+
+  std::vector<int16_t> samples;
+  unsigned char chunk[65536];
+  for (;;) {
+    size_t done = 0;
+    int result = mpg123_read(handle, chunk, sizeof chunk, &done);
+    samples.insert(samples.end(), reinterpret_cast<int16_t*>(chunk),
+                   reinterpret_cast<int16_t*>(chunk + (done & ~size_t(3))));
+    if (result == MPG123_DONE) break;
+    if (result == MPG123_NEW_FORMAT) {
+      long gotRate = 0;
+      int channels = 0, encoding = 0;
+      mpg123_getformat(handle, &gotRate, &channels, &encoding);
+      if (gotRate != rate || channels != 2 || encoding != MPG123_ENC_SIGNED_16)
+        return fail("decoder gave an unexpected sample format");
+      continue;
+    }
+    if (result != MPG123_OK)
+      return fail(std::string("not a decodable MP3 (") + mpg123_strerror(handle) + ")");
+    if (firstChunkOnly && !samples.empty()) break;
+  }
+  if (samples.empty()) return fail("not a decodable MP3 (no audio frames found)");
+  if (pcm) pcm->swap(samples);
+  return true;
+}
+
+// Switches to the silent output, saying so once.
+void UseSilentOutput() {
+  output = Output::Silent;
+  std::fprintf(stderr, "no audio device: playing without sound\n");
+}
+
+}  // namespace
+
+// Opens the output; falls back to a silent one without a device.
+bool AudioInit(int device, int frequency) {
+  if (frequency > 0) outputRate = frequency;
+  if (output == Output::Virtual || output == Output::Device) return true;
+  if (!exitHandlerSet) {
+    // Runs before the static objects (and the decoded music) are destroyed,
+    // so the callback thread is gone before its data.
+    std::atexit(AudioShutdown);
+    exitHandlerSet = true;
+  }
+  if (device == 0) {  // device 0 asks for no sound
+    UseSilentOutput();
+    return true;
+  }
+  if (SDL_WasInit(SDL_INIT_AUDIO) == 0) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) {
+      UseSilentOutput();
+      return true;
+    }
+    sdlAudioOwned = true;
+  }
+  SDL_AudioSpec wanted;
+  std::memset(&wanted, 0, sizeof wanted);
+  wanted.freq = outputRate;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = 2;
+  wanted.samples = kDeviceBufferFrames;
+  wanted.callback = FillOutput;
+  // No obtained spec: SDL converts our format to the device's if they differ.
+  if (SDL_OpenAudio(&wanted, nullptr) < 0) {
+    if (sdlAudioOwned) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdlAudioOwned = false;
+    UseSilentOutput();
+    return true;
+  }
+  std::lock_guard<std::mutex> lock(audioMutex);
+  deviceBufferFrames = wanted.samples;
+  output = Output::Device;
+  return true;
+}
+
+// Lets the device ask for sound.
+bool AudioStart() {
+  if (output == Output::None) return false;
+  if (output == Output::Device) SDL_PauseAudio(0);
+  return true;
+}
+
+// Closes the device; the callback thread has ended when this returns.
+void AudioShutdown() {
+  if (output != Output::Device) return;
+  SDL_CloseAudio();  // must not hold audioMutex: it waits for the callback
+  if (sdlAudioOwned) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  sdlAudioOwned = false;
+  output = Output::None;
+}
+
+// Releases a stream.
+void AudioStreamFree(MusicStream stream) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  if (FindStream(stream)) streams[stream - 1].reset();
+}
+
+// Decodes a whole MP3 file into a new, stopped stream.
+MusicStream AudioStreamCreateFile(const char* path) {
+  auto stream = std::make_unique<Stream>();
+  std::string error;
+  if (!path || !DecodeMp3(path, outputRate, false, &stream->pcm, &error)) {
+    std::fprintf(stderr, "%s\n", path ? error.c_str() : "music file: no name given");
+    return 0;
+  }
+  stream->rate = outputRate;
+  stream->frames = stream->pcm.size() / 2;
+  ClockReset(stream->clock, stream->rate, stream->frames, 0.0);
+  std::lock_guard<std::mutex> lock(audioMutex);
+  streams.push_back(std::move(stream));
+  return static_cast<MusicStream>(streams.size());
+}
+
+// Starts a stream: the first play begins at the start position, a restart at 0.
+bool AudioChannelPlay(MusicStream handle, bool restart) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) return false;
+  if (stream->playing && !restart) return true;
+  double from = restart ? 0.0 : stream->playedBefore ? stream->cursor / double(stream->rate)
+                                                      : startSeconds;
+  stream->cursor = FrameAt(*stream, from);
+  stream->playing = true;
+  stream->playedBefore = true;
+  if (output == Output::Virtual) {
+    virtualSeconds = from;
+    return true;
+  }
+  // The device hears a buffer one buffer after it was handed over.
+  bool device = output == Output::Device;
+  ClockReset(stream->clock, stream->rate, stream->frames, device ? deviceBufferFrames : 0.0);
+  ClockStart(stream->clock, stream->cursor, NowSeconds(), !device);
+  return true;
+}
+
+// Byte position of what is being heard.
+uint64_t AudioChannelGetPosition(MusicStream handle) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream || !stream->playing) return 0;
+  uint64_t frame = output == Output::Virtual ? FrameAt(*stream, virtualSeconds)
+                                             : ClockRead(stream->clock, NowSeconds());
+  return frame * kBytesPerFrame;
+}
+
+// Byte position to seconds at the stream's rate.
+double AudioChannelBytes2Seconds(MusicStream handle, uint64_t bytes) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) return 0.0;
+  return static_cast<double>(bytes) / (static_cast<double>(kBytesPerFrame) * stream->rate);
+}
+
+// Decodes the start of the file to see that it is a usable MP3.
+bool AudioCheckFile(const char* path, std::string* error) {
+  if (!path) {
+    if (error) *error = "music file: no name given";
+    return false;
+  }
+  return DecodeMp3(path, outputRate, true, nullptr, error);
+}
+
+// Start position of the first play.
+void AudioSetStartSeconds(double seconds) { startSeconds = std::max(0.0, seconds); }
+
+// The decoded track of a stream.
+bool AudioStreamPcm(MusicStream handle, const int16_t** samples, size_t* frames) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) return false;
+  if (samples) *samples = stream->pcm.data();
+  if (frames) *frames = stream->frames;
+  return true;
+}
+
+// Sample rate of a stream.
+int AudioStreamRate(MusicStream handle) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  return stream ? stream->rate : 0;
+}
+
+// The capture tool's clock replaces the output and the tick counter.
+void AudioUseVirtualClock() {
+  AudioShutdown();
+  std::lock_guard<std::mutex> lock(audioMutex);
+  output = Output::Virtual;
+  virtualSeconds = 0.0;
+  TicksUseVirtualClock();
+}
+
+// Sets the virtual music position.
+void AudioSetVirtualPosition(double seconds) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  virtualSeconds = std::max(0.0, seconds);
+}
+
+// Moves the virtual music position and ticks on together.
+void AudioAdvanceVirtualClock(double seconds) {
+  if (!(seconds > 0.0)) return;
+  {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    virtualSeconds += seconds;
+  }
+  TicksAdvanceVirtual(seconds * 1000.0);
+}

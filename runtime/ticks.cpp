@@ -1,0 +1,35 @@
+#include "runtime/ticks.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace {
+// Readings count from the first call; only their differences matter.
+const std::chrono::steady_clock::time_point tickEpoch = std::chrono::steady_clock::now();
+bool ticksVirtual = false;
+double virtualTicksMs = 0.0;
+}  // namespace
+
+// Milliseconds since an arbitrary start, wrapping at 32 bits.
+uint32_t TickCountMs() {
+  // The virtual clock is read to the nearest millisecond, so that steps of
+  // 1000/30 ms add up to whole seconds.
+  if (ticksVirtual) return static_cast<uint32_t>(std::llround(virtualTicksMs));
+  auto elapsed = std::chrono::steady_clock::now() - tickEpoch;
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  return static_cast<uint32_t>(static_cast<uint64_t>(ms));
+}
+
+// Switches the counter to the virtual clock, at 0.
+void TicksUseVirtualClock() {
+  ticksVirtual = true;
+  virtualTicksMs = 0.0;
+}
+
+// Back to the monotonic wall clock.
+void TicksUseRealClock() { ticksVirtual = false; }
+
+// Moves the virtual clock on.
+void TicksAdvanceVirtual(double ms) {
+  if (ms > 0.0) virtualTicksMs += ms;
+}
