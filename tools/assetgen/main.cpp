@@ -17,6 +17,7 @@ struct Kind {
 
 // Each module registers its kind here as it lands.
 const std::vector<Kind> kKinds = {
+    {"images", assetgen::GenerateImages},
 };
 
 int Usage() {
