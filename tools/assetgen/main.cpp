@@ -18,6 +18,7 @@ struct Kind {
 // Each module registers its kind here as it lands.
 const std::vector<Kind> kKinds = {
     {"images", assetgen::GenerateImages},
+    {"music", assetgen::GenerateMusic},
 };
 
 int Usage() {
