@@ -3,6 +3,9 @@
 #pragma once
 #include "render/gl.h"
 
+#include <string>
+#include <vector>
+
 // Slot groups of the texture table; 0 means not loaded.
 extern GLuint pictureTable[100];   // by picture number
 extern GLuint postTextures[12];    // random overlay textures of the post passes
@@ -16,3 +19,10 @@ extern GLuint bonfireTitleTexture, blackTexture, titleTexture, heartWhiteTexture
 GLuint LoadTexture(const char* path);
 // Performs the asset-table step numbered by the loader screen's load counter.
 void LoadAssetStep();
+
+// Every image file the program loads: the two start-up images (panel, loader
+// image) and the asset table's files, relative to the run directory.
+std::vector<std::string> AssetImageFiles();
+// Checks that every image file exists under the given directory; reports all
+// missing ones in one message on standard error and returns false if any is.
+bool CheckAssetImages(const char* directory = ".");

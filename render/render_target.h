@@ -10,6 +10,10 @@ extern GLuint renderTarget;   // framebuffer object
 extern GLuint sceneTexture;   // colour attachment 0 every frame
 extern GLuint depthBuffer;    // depth renderbuffer
 extern GLuint radTexture;     // second input of the post passes
+// Where a pass that runs while the render target is bound draws, so that it
+// never samples the texture it writes; the pass then swaps this name with
+// sceneTexture.
+extern GLuint passTexture;
 
 // Creates the four objects once; leaves the render target bound.
 void CreateRenderTarget();

@@ -1,7 +1,12 @@
 // One frame: clock, scene, update, composition, overlays, panel, swap.
 #pragma once
 
-// GLUT display callback.
+// GLUT display callback: DrawFrame, then swap buffers and ask for the next frame.
 void OnDisplay();
+// Everything of a frame up to (not including) the buffer swap: the capture
+// tool reads the back buffer between the two.
+void DrawFrame();
 // The per-frame update: demo time, key-track replay, physics steps.
 void UpdateFrame();
+// The music stream's playback position in seconds, as a float.
+float MusicPositionSeconds();

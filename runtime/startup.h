@@ -6,8 +6,17 @@ extern MusicStream musicStream;
 extern int windowWidth;   // last size reported by GLUT
 extern int windowHeight;
 
+// False: StartUp opens a plain 1280x720 window at the top-left corner instead
+// of entering game mode (the capture tool, which reads the frames back).
+extern bool useGameMode;
+
+// Checks, before any window opens, that the music file decodes and every image
+// file exists; reports what is wrong (naming the files) and returns false.
+bool CheckRunFiles();
 // The start-up sequence, up to (not including) the audio library.
 void StartUp(int argc, char** argv);
+// Screen set-up; the first call also fills the rad texture, later calls do not.
+void SetUpScreen();
 // GLUT reshape callback.
 void OnReshape(int width, int height);
 // GLUT keyboard callback: the key to the director, then a redisplay.

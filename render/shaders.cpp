@@ -1,0 +1,108 @@
+#include "render/shaders.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+GLuint radProgram = 0;
+GLuint dofProgram = 0;
+GLuint multiplyProgram = 0;
+
+namespace {
+constexpr const char* kVertexSource = "dat/multiply_vertex.glsl";
+
+// The six shader objects, kept for the life of the program.
+GLuint radVertex = 0, radFragment = 0;
+GLuint dofVertex = 0, dofFragment = 0;
+GLuint multiplyVertex = 0, multiplyFragment = 0;
+
+// A shader's or program's info log as text.
+std::string InfoLog(GLuint object, bool isProgram) {
+  GLint length = 0;
+  if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+  else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+  if (length <= 1) return "(the driver gave no log)";
+  std::string log(static_cast<size_t>(length), '\0');
+  if (isProgram) glGetProgramInfoLog(object, length, nullptr, &log[0]);
+  else glGetShaderInfoLog(object, length, nullptr, &log[0]);
+  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+  return log;
+}
+
+// Reads a shader source; a missing or empty file ends the program.
+char* ReadShaderSource(const char* path) {
+  char* text = ReadWholeFile(path);
+  if (!text || !text[0]) {
+    fprintf(stderr, "kelvane12: shader source %s is missing or empty\n", path);
+    exit(1);
+  }
+  return text;
+}
+
+// Compiles one shader object; a compile error ends the program with the log.
+void CompileShader(GLuint shader, const char* path) {
+  glCompileShader(shader);
+  GLint ok = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (ok != GL_TRUE) {
+    fprintf(stderr, "kelvane12: shader %s does not compile:\n%s\n", path,
+            InfoLog(shader, false).c_str());
+    exit(1);
+  }
+}
+
+// Builds one program from the shared vertex source and a fragment source, and
+// makes it current.
+GLuint BuildProgram(const char* fragmentPath, GLuint& vertexShader, GLuint& fragmentShader) {
+  vertexShader = glCreateShader(GL_VERTEX_SHADER);
+  fragmentShader = glCreateShader(GL_FRAGMENT_SHADER);
+  char* vertexText = ReadShaderSource(kVertexSource);
+  char* fragmentText = ReadShaderSource(fragmentPath);
+  glShaderSource(vertexShader, 1, &vertexText, nullptr);
+  glShaderSource(fragmentShader, 1, &fragmentText, nullptr);
+  free(vertexText);
+  free(fragmentText);
+  CompileShader(vertexShader, kVertexSource);
+  CompileShader(fragmentShader, fragmentPath);
+
+  GLuint program = glCreateProgram();
+  glAttachShader(program, fragmentShader);
+  glAttachShader(program, vertexShader);
+  glLinkProgram(program);
+  GLint ok = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (ok != GL_TRUE) {
+    fprintf(stderr, "kelvane12: shaders %s and %s do not link:\n%s\n", kVertexSource,
+            fragmentPath, InfoLog(program, true).c_str());
+    exit(1);
+  }
+  glUseProgram(program);
+  return program;
+}
+}  // namespace
+
+char* ReadWholeFile(const char* path) {
+  if (!path) return nullptr;
+  FILE* file = fopen(path, "rt");
+  if (!file) return nullptr;
+  char* buffer = nullptr;
+  fseek(file, 0, SEEK_END);
+  long length = ftell(file);
+  rewind(file);
+  if (length >= 1) {
+    buffer = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
+    // Text mode may translate line ends and deliver fewer bytes than the
+    // length: the NUL goes after what was actually read.
+    size_t count = fread(buffer, 1, static_cast<size_t>(length), file);
+    buffer[count] = '\0';
+  }
+  fclose(file);
+  return buffer;
+}
+
+void LoadShaderPrograms() {
+  radProgram = BuildProgram("dat/rad_fragment.glsl", radVertex, radFragment);
+  dofProgram = BuildProgram("dat/dof_fragment.glsl", dofVertex, dofFragment);
+  multiplyProgram =
+      BuildProgram("dat/multiply_fragment.glsl", multiplyVertex, multiplyFragment);
+}

@@ -1,0 +1,105 @@
+#include "runtime/frame_loop.h"
+
+#include "render/gl.h"  // GLEW before any other GL header
+#include <GL/freeglut.h>
+
+#include "overlays/overlays.h"
+#include "overlays/textures.h"
+#include "render/post_passes.h"
+#include "render/render_target.h"
+#include "runtime/audio.h"
+#include "runtime/frame_steps.h"
+#include "runtime/startup.h"
+#include "runtime/timeline.h"
+#include "scenes/scene_renderer.h"
+
+namespace {
+// Leaves the render target for the screen, cleared, with depth testing on.
+void BeginScreen() {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+}
+
+// The screen image from the scene texture, by the demo time just computed.
+void ComposeScreen() {
+  switch (ChooseComposition(demoTime)) {
+    case Composition::Copy:
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      CopyPass();
+      return;  // no overlays while the loader runs
+    case Composition::FirstPost:
+      DofPass();
+      BeginScreen();
+      MultiplyPass(loaderFrameTexture, 10.0f);
+      break;
+    case Composition::Flash:
+      DofPass();
+      BeginScreen();
+      // Layer 1 is drawn over by layer 2; it shows through its re-picks,
+      // which restart the zoom and fade of the visible overlay.
+      AdvanceFlashLayer(flashLayer1, kFlashLimit1, frameFactor, demoTime);
+      FlashOverlayPass(postTextures[flashLayer1.choice]);
+      AdvanceFlashLayer(flashLayer2, kFlashLimit2, frameFactor, demoTime);
+      FlashOverlayPass(postTextures[flashLayer2.choice]);
+      break;
+    case Composition::Default:
+      MultiplyPass(radTexture, 2.0f);
+      BeginScreen();
+      DofPass();
+      break;
+  }
+  glDisable(GL_DEPTH_TEST);
+  DrawOverlays();
+}
+
+// The state every frame starts from.
+void LeaveKnownState() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, 1, 0, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_LIGHTING);
+  glColor3f(0, 0, 0);
+  glEnable(GL_MULTISAMPLE);
+}
+}  // namespace
+
+float MusicPositionSeconds() {
+  return static_cast<float>(
+      AudioChannelBytes2Seconds(musicStream, AudioChannelGetPosition(musicStream)));
+}
+
+void UpdateFrame() {
+  const float seconds = MusicPositionSeconds();
+  demoTime = seconds * 10.0f;
+  demoTimeDouble = demoTime;
+}
+
+void DrawFrame() {
+  previousDemoClock = demoClock;
+  demoClock = MusicPositionSeconds();
+  frameFactor = ComputeFrameFactor(demoClock, previousDemoClock);
+
+  glUseProgram(0);
+  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
+  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+
+  glPushMatrix();
+  RenderScene();
+  UpdateFrame();
+  glPopMatrix();
+
+  ComposeScreen();
+  PanelPass();
+  LeaveKnownState();
+}
+
+void OnDisplay() {
+  DrawFrame();
+  glutSwapBuffers();
+  glutPostRedisplay();
+}

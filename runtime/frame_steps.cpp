@@ -1,0 +1,39 @@
+#include "runtime/frame_steps.h"
+
+#include <cmath>
+
+#include "runtime/random.h"
+#include "runtime/timeline.h"
+
+FlashLayer flashLayer1, flashLayer2;
+float overlaySwitchTime = 0;
+bool fixedRopeStep = false;
+
+Composition ChooseComposition(float t) {
+  if (t == 0) return Composition::Copy;
+  if (t > 634 && t < 730) return Composition::FirstPost;
+  if (InFlashWindow(t)) return Composition::Flash;
+  return Composition::Default;
+}
+
+int PickFlashChoice(int previous) {
+  int choice;
+  do {
+    choice = static_cast<int>(std::floor(RandomUnit() * kFlashTextureCount));
+  } while (choice == previous);
+  return choice;
+}
+
+bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t) {
+  layer.timer += factor;
+  if (!(layer.timer > limit)) return false;
+  overlaySwitchTime = t;
+  layer.choice = PickFlashChoice(layer.choice);
+  layer.timer = 0;
+  return true;
+}
+
+float RopeStep(float factor) {
+  constexpr float kStepPerFrame = 0.035f;  // rope step at frame factor 1
+  return fixedRopeStep ? kStepPerFrame : kStepPerFrame * factor;
+}

@@ -1,0 +1,39 @@
+// The GL-free decisions of the frame loop: which composition a demo time
+// takes, the two random flash layers, and the rope step of the build.
+#pragma once
+
+// How the screen is composed from the scene texture.
+enum class Composition {
+  Copy,       // demo time 0: loader screen or no music, copy and panel only
+  FirstPost,  // 634 < T < 730: depth of field, then multiplied by the loader frame
+  Flash,      // flash window: depth of field, then the two flash layers
+  Default,    // vignette multiply inside the render target, depth of field to the screen
+};
+Composition ChooseComposition(float t);
+
+// One flash layer: its current post texture index and frame-factor timer.
+struct FlashLayer {
+  int choice = 0;
+  float timer = 0;
+};
+extern FlashLayer flashLayer1, flashLayer2;
+// Demo time of the latest re-pick of either layer; drives the overlay's zoom and fade.
+extern float overlaySwitchTime;
+
+constexpr int kFlashTextureCount = 12;
+constexpr float kFlashLimit1 = 20;  // frame-factor units between re-picks of layer 1
+constexpr float kFlashLimit2 = 30;  // ... of layer 2
+
+// A post texture index 0..11 from the generator, drawn again until it differs
+// from the previous one.
+int PickFlashChoice(int previous);
+// Adds the frame factor to the layer's timer; once it exceeds the limit, the
+// overlay switch time becomes t, the layer re-picks and its timer restarts.
+// Returns whether it re-picked.
+bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t);
+
+// The fixed-step build takes a constant rope step; the realtime build scales
+// it with the frame factor. Set before main by the executable's own source
+// and by the capture tool's --fixed-step.
+extern bool fixedRopeStep;
+float RopeStep(float factor);

@@ -1,0 +1,104 @@
+#include "scenes/loader_screen.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "overlays/quads.h"
+#include "overlays/textures.h"
+#include "render/gl.h"
+#include "runtime/audio.h"
+#include "runtime/startup.h"
+#include "runtime/ticks.h"
+
+namespace {
+// Loader clock values are tenths of a second of wall time since the first
+// loader frame.
+constexpr float kDrawImageAfter = 10;  // the loader image appears (and fades in)
+constexpr float kLoadAfter = 45;       // asset steps and progress ribbons start
+constexpr int kLastStep = 84;          // the counter passes this when all is loaded
+
+bool firstTickTaken = false;
+uint32_t firstLoaderTick = 0;
+float loaderClock = 0;
+float previousLoaderClock = 0;
+float loadAccumulator = 0;
+int loadingFinishedMark = 0;
+float finishTime = 0;
+
+// Five progress ribbons: straight to the middle of the screen, then waving
+// with growing amplitude, one thousandth of the screen per quad.
+void DrawProgressRibbons() {
+  glPushMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluOrtho2D(0, 1, 0, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glEnable(GL_BLEND);
+  glDisable(GL_COLOR_MATERIAL);
+  glDisable(GL_TEXTURE_2D);
+  const float progress = 1 - (kLastStep - (loadCounter + loadAccumulator)) / kLastStep;
+  for (int r = 0; r < 5; ++r) {
+    glPushMatrix();
+    glColor4f(0.2f + 0.2f * r, 1 - 0.14f * r, 1 - 0.4f * r, 0.85f + 0.05f * r);
+    glTranslatef(0, 0.3f, 0);
+    glScalef(1, 0.005f, 1);
+    glTranslatef(0, 2.0f * r, 0);
+    glScalef(0.001f, 1, 1);
+    for (float g = 0; g < progress; g += 0.001f) {
+      float y = 0;
+      if (g >= 0.5f) {
+        float o = (g - 0.5f) * 2;
+        y = std::sin((r + 5) * g * 2 * o + 0.2f * r) * 1.3f * o;
+      }
+      glTranslatef(1, y, 0);
+      DrawUnitQuad();
+    }
+    glPopMatrix();
+  }
+  glPopMatrix();
+}
+}  // namespace
+
+void RunLoaderScreen() {
+  if (!firstTickTaken) {
+    firstTickTaken = true;
+    firstLoaderTick = TickCountMs();
+  }
+  previousLoaderClock = loaderClock;
+  // Unsigned difference first, so a counter wrap between readings is harmless.
+  loaderClock = static_cast<float>(TickCountMs() - firstLoaderTick) / 100;
+
+  // One asset step per 0.1 s of loader clock, at most one per frame.
+  if (loaderClock > kLoadAfter) {
+    loadAccumulator += loaderClock - previousLoaderClock;
+    if (loadAccumulator > 1) {
+      loadAccumulator = 0;
+      if (loadCounter <= kLastStep) ++loadCounter;
+      LoadAssetStep();
+    }
+  }
+  if (loadCounter > kLastStep && loadingFinishedMark == 0) {
+    loadingFinishedMark = 2;
+    finishTime = loaderClock;
+  }
+
+  if (loaderClock > kDrawImageAfter) DrawOpaqueTextureQuad(pictureTable[33]);
+  if (loaderClock > kLoadAfter) DrawProgressRibbons();
+  if (loaderClock >= kDrawImageAfter) FadeToBlack(1 - (loaderClock - kDrawImageAfter) / 20);
+
+  // 0.4 s after the last step the screen fades to black over 3.6 s; the main
+  // phase begins after that.
+  if (loadingFinishedMark) {
+    if (loaderClock >= finishTime + 4)
+      FadeToBlack((loaderClock - (finishTime + 4)) / ((finishTime + 40) - (finishTime + 4)));
+    if (loaderClock > finishTime + 40) loadingDone = 1;
+  }
+}
+
+void StartMusic() {
+  if (musicStarted) return;
+  AudioChannelPlay(musicStream, false);
+  loadingDone = 1;
+  musicStarted = 1;
+}

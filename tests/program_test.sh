@@ -1,0 +1,90 @@
+#!/bin/sh
+# The show and the capture tool as whole programs, on the real run directory.
+# usage: program_test.sh CASE RUNDIR   (the GL cases run under xvfb-run)
+# Exit 77 tells ctest the case was skipped (run directory not generated yet).
+set -u
+case_name=$1
+run=$2
+music="q-lune - selvara (kelvane edit).mp3"
+work=$(mktemp -d /tmp/k12-program.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*"; exit 1; }
+need_assets() {
+  [ -f "$run/$music" ] && [ -f "$run/gfx/panel.png" ] || { echo "run directory incomplete, skipped"; exit 77; }
+}
+# A copy of the run directory made of links, so single files can be removed.
+link_run_dir() {
+  for entry in "$run"/*; do ln -s "$entry" "$work/run/$(basename "$entry")"; done
+}
+
+case $case_name in
+missing-music)
+  # Before any window: no display is needed, and none is touched.
+  cd "$work" && env -u DISPLAY "$run/kelvane12" >out.txt 2>err.txt
+  rc=$?
+  [ $rc -eq 1 ] || fail "exit status $rc, expected 1"
+  grep -q "$music" err.txt || fail "message does not name the music file: $(cat err.txt)"
+  grep -qi "display" err.txt && fail "a window was attempted: $(cat err.txt)"
+  ;;
+missing-shader)
+  need_assets
+  mkdir -p "$work/run" && link_run_dir
+  rm "$work/run/dat" && mkdir "$work/run/dat" && cp "$run"/dat/*.glsl "$work/run/dat/"
+  rm "$work/run/dat/dof_fragment.glsl"
+  cd "$work/run" && SDL_AUDIODRIVER=dummy timeout 60 ./kelvane12 >out.txt 2>err.txt
+  rc=$?
+  [ $rc -eq 1 ] || fail "exit status $rc, expected 1"
+  grep -q "dat/dof_fragment.glsl" err.txt || fail "message does not name the file: $(cat err.txt)"
+  ;;
+window-escape)
+  # Game mode cannot be entered on Xvfb: the show falls back to a window,
+  # and Escape in that window ends it with status 0.
+  need_assets
+  cd "$run" && SDL_AUDIODRIVER=dummy ./kelvane12 >"$work/out.txt" 2>"$work/err.txt" &
+  pid=$!
+  window=$(timeout 60 xdotool search --sync --name '^kelvane12$' | head -n 1)
+  [ -n "$window" ] || { kill $pid; fail "no window named kelvane12"; }
+  sleep 3
+  kill -0 $pid 2>/dev/null || fail "the show ended by itself: $(cat "$work/err.txt")"
+  xdotool key --window "$window" Escape
+  i=0
+  while kill -0 $pid 2>/dev/null && [ $i -lt 60 ]; do sleep 0.5; i=$((i + 1)); done
+  kill -0 $pid 2>/dev/null && { kill -9 $pid; fail "Escape did not end the show"; }
+  wait $pid
+  rc=$?
+  cat "$work/out.txt"
+  [ $rc -eq 0 ] || fail "exit status $rc after Escape: $(cat "$work/err.txt")"
+  ;;
+capture-repeat)
+  # Two captures of the same second give the same 11 frames of 1280x720.
+  need_assets
+  for n in 1 2; do
+    "$run/kelvane12-capture" --from 20 --to 21 --fps 10 --out "$work/frames$n" 2>"$work/err$n.txt" \
+      || fail "capture $n failed: $(tail -n 5 "$work/err$n.txt")"
+  done
+  count=$(ls "$work/frames1" | wc -l)
+  [ "$count" -eq 11 ] || fail "$count frames, expected 11"
+  [ -f "$work/frames1/frame_000000.png" ] && [ -f "$work/frames1/frame_000010.png" ] || fail "frame names"
+  size=$(identify -format '%wx%h' "$work/frames1/frame_000005.png")
+  [ "$size" = "1280x720" ] || fail "frame size $size"
+  for f in "$work"/frames1/*.png; do
+    cmp -s "$f" "$work/frames2/$(basename "$f")" || fail "$(basename "$f") differs between runs"
+  done
+  tail -n 1 "$work/err1.txt"
+  ;;
+capture-options)
+  for args in "--fps 0" "--fps" "--every 0" "--from -3" "--from 5 --to 4" "--frobnicate" "--to x"; do
+    # shellcheck disable=SC2086
+    "$run/kelvane12-capture" $args >/dev/null 2>"$work/err.txt"
+    rc=$?
+    [ $rc -eq 2 ] || fail "'$args' gave exit status $rc, expected 2"
+    grep -q "^usage:" "$work/err.txt" || fail "'$args' printed no usage"
+  done
+  ;;
+*)
+  echo "usage: program_test.sh missing-music|missing-shader|window-escape|capture-repeat|capture-options RUNDIR" >&2
+  exit 2
+  ;;
+esac
+echo "ok: $case_name"

@@ -1,0 +1,92 @@
+#include "tools/capture/capture_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+// Whole text to a number, or false.
+bool ParseDouble(const char* text, double* value) {
+  char* end = nullptr;
+  errno = 0;
+  *value = strtod(text, &end);
+  return end != text && *end == '\0' && errno == 0 && std::isfinite(*value);
+}
+
+bool ParseInt(const char* text, int* value) {
+  char* end = nullptr;
+  errno = 0;
+  long v = strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || v < -1000000 || v > 1000000) return false;
+  *value = static_cast<int>(v);
+  return true;
+}
+}  // namespace
+
+const char* CaptureUsage() {
+  return "usage: kelvane12-capture [--fps N] [--from SECONDS] [--to SECONDS] [--out DIR]\n"
+         "                         [--every K] [--fixed-step] [--loader] [--video FILE.mp4]\n"
+         "  --fps N          frames per second of music time (default 60)\n"
+         "  --from SECONDS   music position where play starts (default 0)\n"
+         "  --to SECONDS     stop after the frame at this position (default: end of music)\n"
+         "  --out DIR        write DIR/frame_000000.png, ... (1280x720 RGB)\n"
+         "  --every K        write every K-th frame, still running all of them (default 1)\n"
+         "  --fixed-step     the fixed-step build's rope step\n"
+         "  --loader         write the loader screen's frames too\n"
+         "  --video FILE     encode frames and music into FILE with ffmpeg\n";
+}
+
+bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    auto needValue = [&]() {
+      if (!hasValue) *error = std::string(arg) + " needs a value";
+      return hasValue;
+    };
+    if (!strcmp(arg, "--fixed-step")) {
+      o->fixedStep = true;
+    } else if (!strcmp(arg, "--loader")) {
+      o->loader = true;
+    } else if (!strcmp(arg, "--fps")) {
+      if (!needValue()) return false;
+      if (!ParseInt(argv[++i], &o->fps) || o->fps < 1 || o->fps > 1000) {
+        *error = "--fps takes a whole number from 1 to 1000";
+        return false;
+      }
+    } else if (!strcmp(arg, "--every")) {
+      if (!needValue()) return false;
+      if (!ParseInt(argv[++i], &o->every) || o->every < 1) {
+        *error = "--every takes a whole number of at least 1";
+        return false;
+      }
+    } else if (!strcmp(arg, "--from")) {
+      if (!needValue()) return false;
+      if (!ParseDouble(argv[++i], &o->from) || o->from < 0) {
+        *error = "--from takes a number of seconds, at least 0";
+        return false;
+      }
+    } else if (!strcmp(arg, "--to")) {
+      if (!needValue()) return false;
+      if (!ParseDouble(argv[++i], &o->to) || o->to < 0) {
+        *error = "--to takes a number of seconds, at least 0";
+        return false;
+      }
+    } else if (!strcmp(arg, "--out")) {
+      if (!needValue()) return false;
+      o->outDir = argv[++i];
+    } else if (!strcmp(arg, "--video")) {
+      if (!needValue()) return false;
+      o->video = argv[++i];
+    } else {
+      *error = std::string("unknown option ") + arg;
+      return false;
+    }
+  }
+  if (o->to >= 0 && o->to < o->from) {
+    *error = "--to lies before --from";
+    return false;
+  }
+  return true;
+}

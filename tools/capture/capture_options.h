@@ -1,0 +1,19 @@
+// Command line of kelvane12-capture.
+#pragma once
+#include <string>
+
+struct CaptureOptions {
+  int fps = 60;
+  double from = 0;        // music position where play starts, seconds
+  double to = -1;         // last frame's music position; below 0: end of the music
+  std::string outDir;     // PNG frames; empty: none
+  int every = 1;          // write every K-th frame
+  bool fixedStep = false; // the fixed-step build's rope step
+  bool loader = false;    // write the loader screen's frames too
+  std::string video;      // MP4 through ffmpeg; empty: none
+};
+
+// Parses argv; on bad input returns false with a reason in *error.
+bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* options, std::string* error);
+// The usage text.
+const char* CaptureUsage();
