@@ -213,14 +213,11 @@ TEST(AssetTable, FillsEverySlotInStepOrder) {
   expectFile(pictureTable[34], "gfx/gfx_1floppy_text1.png");
   expectFile(pictureTable[36], "gfx/gfx_1floppy_text2.png");
   expectFile(greetings[1], "gfx/gfx_greets01.png");
-  expectFile(greetings[14], "gfx/gfx_greets14.png");
   expectFile(greetings[15], "gfx/gfx_greets15.png");
   expectFile(bonfireCards[6], "gfx/bonfire6.png");
   expectFile(postTextures[8], "gfx/overlay9.jpg");
   expectFile(postTextures[11], "gfx/overlay12.jpg");
-  expectFile(loaderFrameTexture, "gfx/gfx_ld2.jpg");
   expectFile(bonfireTitleTexture, "gfx/gfx_bonfire.png");
-  expectFile(podserceTexture, "gfx/gfx_podserce_1.jpg");
   expectFile(whiteTexture, "gfx/white.png");
 
   ExpectPictureAndPostCycles();

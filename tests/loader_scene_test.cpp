@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+
+#include "overlays/textures.h"
+#include "runtime/director.h"
+#include "runtime/random.h"
+#include "runtime/startup.h"
+#include "runtime/ticks.h"
+#include "runtime/timeline.h"
+#include "scenes/loader_screen.h"
+#include "scenes/scene_renderer.h"
+#include "tests/gl_context.h"
+#include "tests/test_images.h"
+
+namespace {
+using Rgba = std::array<int, 4>;
+
+// Drives the loader clock through the virtual tick counter.
+class LoaderClock {
+ public:
+  LoaderClock() { TicksUseVirtualClock(); }
+  // One frame at the given loader clock (tenths of a second) over a magenta
+  // frame; returns the centre pixel.
+  Rgba FrameAt(double tenths) {
+    const int64_t ms = std::llround(tenths * 100);
+    TicksAdvanceVirtual(static_cast<double>(ms - now_));
+    now_ = ms;
+    testgl::ResetState();
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    RenderScene();
+    return testgl::ReadPixel(640, 360);
+  }
+
+ private:
+  int64_t now_ = 0;
+};
+
+void ExpectPixel(const Rgba& got, int r, int g, int b, int tolerance = 2) {
+  EXPECT_NEAR(got[0], r, tolerance);
+  EXPECT_NEAR(got[1], g, tolerance);
+  EXPECT_NEAR(got[2], b, tolerance);
+}
+
+// Scales a colour by the share left visible under a black layer.
+std::array<int, 3> Dimmed(std::array<int, 3> c, double visible) {
+  for (int& v : c) v = static_cast<int>(std::lround(v * visible));
+  return c;
+}
+
+// Row of ribbon r (each ribbon is 0.005 of the height, 0.01 apart from 0.3).
+int RibbonRow(int r) { return static_cast<int>((0.3 + 0.01 * r + 0.0025) * testgl::kHeight); }
+}  // namespace
+
+// The loader screen from its first frame to the first main-phase frame: image
+// fade-in, one asset step per 0.1 s (at most one per frame), ribbons growing
+// with the counter, the closing fade, then the music starts once.
+TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
+  const std::string lookDir = testimg::MakeTempDir("loader-look");
+  const std::filesystem::path saved = std::filesystem::current_path();
+  std::filesystem::current_path(testimg::TestAssetDirectory());
+  ASSERT_EQ(loadingDone, 0);
+  ASSERT_EQ(musicStarted, 0);
+  ASSERT_EQ(loadCounter, 0);
+  pictureTable[33] = LoadTexture("gfx/loader.jpg");  // start-up's job
+  const std::array<int, 3> image = testimg::AssetColour(1);  // loader.jpg's colour
+
+  LoaderClock clock;
+  ExpectPixel(clock.FrameAt(0), 255, 0, 255, 0);  // nothing drawn before 1 s
+  ExpectPixel(clock.FrameAt(10), 0, 0, 0, 0);  // black at opacity 1, no image yet
+  std::array<int, 3> c = Dimmed(image, 0.25);  // 1 s into the fade-in: black at 0.75
+  ExpectPixel(clock.FrameAt(15), c[0], c[1], c[2]);
+  testgl::SavePng(lookDir + "/loader-015.png");
+  ExpectPixel(clock.FrameAt(30), image[0], image[1], image[2]);
+  clock.FrameAt(45);
+  EXPECT_EQ(loadCounter, 0);  // steps start after 4.5 s
+  EXPECT_EQ(testgl::ReadPixel(100, RibbonRow(0))[1], image[1]);
+
+  // The gathered time must pass 1, not reach it.
+  clock.FrameAt(46);
+  EXPECT_EQ(loadCounter, 0);
+  clock.FrameAt(46.5);
+  EXPECT_EQ(loadCounter, 1);
+  EXPECT_NE(pictureTable[1], 0u);
+  // At half a tenth per frame a step comes every third frame.
+  for (int frame = 1; frame <= 6; ++frame) clock.FrameAt(46.5 + 0.5 * frame);
+  EXPECT_EQ(loadCounter, 3);
+  // A slow frame (2 s) still loads only one step.
+  clock.FrameAt(69);
+  EXPECT_EQ(loadCounter, 4);
+
+  double t = 69;
+  while (loadCounter < 42) clock.FrameAt(t += 1.01);
+  testgl::SavePng(lookDir + "/loader-half.png");
+  // Half loaded: every ribbon runs to about the middle of the screen, no further.
+  const Rgba ribbon0 = testgl::ReadPixel(320, RibbonRow(0));
+  EXPECT_NEAR(ribbon0[0], std::lround(0.85 * 51 + 0.15 * image[0]), 2);
+  EXPECT_NEAR(ribbon0[1], std::lround(0.85 * 255 + 0.15 * image[1]), 2);
+  const Rgba ribbon4 = testgl::ReadPixel(320, RibbonRow(4));
+  EXPECT_NEAR(ribbon4[0], 255, 2);  // (1, 0.44, -0.6 -> 0) at 1.05 -> opaque
+  EXPECT_NEAR(ribbon4[2], 0, 2);
+  EXPECT_EQ(testgl::ReadPixel(800, RibbonRow(0))[1], image[1]);
+
+  while (loadCounter < 85) clock.FrameAt(t += 1.01);
+  const double finish = t;
+  for (auto& [slot, name] : {std::pair<const char*, GLuint>{"white", whiteTexture},
+                            {"greetings 15", greetings[15]},
+                            {"post 11", postTextures[11]}})
+    EXPECT_NE(name, 0u) << slot;
+  testgl::SavePng(lookDir + "/loader-full.png");
+  // Fully loaded, the ribbons (waving now) reach the right edge.
+  int ribbonPixels = 0;
+  for (int y = 0; y < testgl::kHeight; ++y)
+    ribbonPixels += testgl::ReadPixel(1276, y)[1] != image[1];
+  EXPECT_GT(ribbonPixels, 0);
+
+  ExpectPixel(clock.FrameAt(finish + 4), image[0], image[1], image[2]);
+  c = Dimmed(image, 0.5);  // halfway through the closing fade
+  ExpectPixel(clock.FrameAt(finish + 22), c[0], c[1], c[2]);
+  testgl::SavePng(lookDir + "/loader-closing.png");
+  clock.FrameAt(finish + 40);
+  EXPECT_EQ(loadingDone, 0);
+  EXPECT_EQ(loadCounter, 85);
+  clock.FrameAt(finish + 40.5);
+  EXPECT_EQ(loadingDone, 1);
+  EXPECT_EQ(musicStarted, 0);  // the loader's own frame does not start it
+
+  demoTime = 0;
+  ExpectPixel(clock.FrameAt(finish + 41), 10, 9, 10);  // the main phase clears dark
+  EXPECT_EQ(musicStarted, 1);
+  std::filesystem::current_path(saved);
+  printf("loader screen pictures in %s\n", lookDir.c_str());
+}
+
+// Main-phase frame set-up: viewport and perspective from the window and the
+// director, depth writes on, and the clear colour by window.
+TEST(SceneRenderer, SetsUpTheFrameFromWindowAndDirector) {
+  testgl::ResetState();
+  loadingDone = 1;
+  musicStarted = 1;
+  const int savedWidth = windowWidth, savedHeight = windowHeight;
+  const float savedFov = director.fieldOfView;
+  windowWidth = 640;
+  windowHeight = 480;
+  director.fieldOfView = 60;
+  glDepthMask(GL_FALSE);
+  glMatrixMode(GL_MODELVIEW);
+  glTranslatef(5, 0, 0);
+
+  demoTime = 1268;  // the swell window excludes its bound
+  RandomSeed(38);
+  RenderScene();
+  ExpectPixel(testgl::ReadPixel(1000, 700), 10, 9, 10);  // the clear ignores the viewport
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 640);
+  EXPECT_EQ(viewport[3], 480);
+  GLfloat projection[16], modelview[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  const float focal = 1 / std::tan(30 * 3.14159265f / 180);
+  EXPECT_NEAR(projection[5], focal, 1e-4);
+  EXPECT_NEAR(projection[0], focal * 480 / 640, 1e-4);
+  EXPECT_NEAR(projection[10], -(120 + 0.01) / (120 - 0.01), 1e-4);  // near 0.01, far 120
+  EXPECT_FLOAT_EQ(modelview[12], 0);
+  GLboolean depthMask = GL_FALSE;
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+  EXPECT_TRUE(depthMask);
+  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_NORMALIZE) &&
+              glIsEnabled(GL_LINE_SMOOTH));
+  const uint32_t next = RandomU32();  // no draw outside the swell window
+  RandomSeed(38);
+  EXPECT_EQ(next, RandomU32());
+
+  // Inside it: orange from three unit draws, blue drawn first.
+  demoTime = 1270;
+  RandomSeed(38);
+  RenderScene();
+  const Rgba swell = testgl::ReadPixel(640, 360);
+  RandomSeed(38);
+  const double u1 = RandomUnit(), u2 = RandomUnit(), u3 = RandomUnit();
+  ExpectPixel(swell, std::lround((0.641 + 0.12 * u3) * 255), std::lround((0.244 + 0.09 * u2) * 255),
+              std::lround((0.01 + 0.08 * u1) * 255), 1);
+
+  windowWidth = savedWidth;
+  windowHeight = savedHeight;
+  director.fieldOfView = savedFov;
+}
