@@ -17,6 +17,8 @@ struct Kind {
 
 // Each module registers its kind here as it lands.
 const std::vector<Kind> kKinds = {
+    {"meshes", assetgen::GenerateMeshes},
+    {"ppm", assetgen::GeneratePpms},
 };
 
 int Usage() {
