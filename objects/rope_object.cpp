@@ -111,29 +111,28 @@ void CRopeObject::AccumulateForces() {
     const Vec3d d = a.position - b.position;
     const double length = Length(d);
     if (length == 0) continue;
+    const double inverseLength = 1.0 / length;
     const Vec3d v = a.velocity - b.velocity;
-    const float s = float(Dot(v, d) * link.damping / length +
+    const float s = float(Dot(v, d) * link.damping * inverseLength +
                           (length - link.restLength) * link.stiffness);
-    const Vec3d f = Vec3d{d.x / length, d.y / length, d.z / length} * s;
+    const Vec3d f = d * (inverseLength * s);
     b.force += f;
     a.force -= f;
   }
 
   ComputeDirections();
 
+  // Drag along the direction, then the core collision; both per particle,
+  // sharing the distance from the core.
   for (size_t k = 0; k < count; ++k) {
     RopeParticle& p = all[k];
     if (IsPinned(p)) continue;
+    const double distance = Length(p.position);
+    const Vec3d outward = distance != 0 ? p.position * (1.0 / distance) : p.position;
     const Vec3d n = p.direction;
-    const Vec3d target = UnitOrSame(p.position) * kDragReach;
-    p.force += n * Dot(n, target - p.velocity);
-  }
-
-  for (size_t k = 0; k < count; ++k) {
-    RopeParticle& p = all[k];
-    if (IsPinned(p)) continue;
-    if (Length(p.position) < double(kCollisionRadius)) {
-      p.position = UnitOrSame(p.position) * double(kCoreRadius);
+    p.force += n * Dot(n, outward * kDragReach - p.velocity);
+    if (distance < double(kCollisionRadius)) {
+      p.position = outward * double(kCoreRadius);
       p.velocity = p.velocity * -1.0;
     }
   }
@@ -144,8 +143,10 @@ void CRopeObject::PushFromCore() {
   RopeParticle* all = storage_.get();
   for (size_t k = 0; k < count; ++k) {
     RopeParticle& p = all[k];
-    if (IsPinned(p) || !(Length(p.position) < double(kCoreRadius))) continue;
-    const Vec3d r = UnitOrSame(p.position);
+    if (IsPinned(p)) continue;
+    const double distance = Length(p.position);
+    if (!(distance < double(kCoreRadius))) continue;
+    const Vec3d r = distance != 0 ? p.position * (1.0 / distance) : p.position;
     p.force += (r * 0.2 * 1.02) * 1.2;
   }
 }
@@ -186,7 +187,7 @@ void CRopeObject::LimitLink(RopeLink& link, int tolerancePercent) {
   const float tolerance = link.restLength * float(tolerancePercent) / 100.0f;
   if (!(length - link.restLength > tolerance)) return;
   const double excess = length - (double(link.restLength) + tolerance);
-  const Vec3d c = UnitOrSame(d) * (excess * 0.5);
+  const Vec3d c = d * (excess * 0.5 / length);  // length > 0 here
   if (!IsPinned(a)) a.position += c;
   if (!IsPinned(b)) b.position -= c;
 }
