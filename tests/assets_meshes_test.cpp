@@ -195,9 +195,11 @@ TEST(SoftBodyMesh, ClosedBulbAboutTwoUnitsWithBaseFirstAndSoftCrown) {
   ExpectClosedOutwardTriangles(m);
 
   Vec3 size = Extent(m.points);
+  // About four units across: smaller bodies are blown up against the stretch
+  // limiter by the pressure pulse, larger ones barely breathe.
   for (int k = 0; k < 3; ++k) {
-    EXPECT_GT(size[k] * 0.05f, 1.5f) << "axis " << k;
-    EXPECT_LT(size[k] * 0.05f, 2.6f) << "axis " << k;
+    EXPECT_GT(size[k] * 0.05f, 3.0f) << "axis " << k;
+    EXPECT_LT(size[k] * 0.05f, 5.2f) << "axis " << k;
   }
 
   // The program reads the weights of "Bone01" as inverse masses and pins the

@@ -32,7 +32,7 @@ namespace assetgen {
 namespace {
 
 // Soft body, in file units (the program scales it by 0.05).
-constexpr float kBodyRadius = 20.0f;        // 40 units across -> 2 in the scene
+constexpr float kBodyRadius = 40.0f;        // 80 units across -> 4 in the scene: the pressure pulse then breathes it by 10-30 %
 constexpr int kBodySubdivisions = 3;        // icosphere level: 642 points, 1280 faces
 constexpr float kBodyBaseSquash = 0.82f;    // lower half flattened towards the base
 constexpr float kBodyCrownStretch = 1.12f;  // upper half drawn up towards the tip

@@ -1,0 +1,103 @@
+// The soft body drawn: the shipped mesh stepped through part of its window
+// and drawn with the soft-body lights, saved as PNGs to look at; the frames
+// must show the body, and its outline must change from picture to picture.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "objects/object_steps.h"
+#include "runtime/timeline.h"
+#include "tests/gl_context.h"
+
+namespace {
+// Lights and material of the soft-body layer, colours before material before positions.
+void SetSoftBodyLights() {
+  const GLfloat ambient0[] = {0.2f, 0.2f, 0.2f, 1}, diffuse[] = {0.8f, 0.8f, 0.8f, 1},
+                white[] = {1, 1, 1, 1};
+  const GLfloat ambient1[] = {0.31f, 0.24f, 0.29f, 1}, diffuse1[] = {0.82f, 0.83f, 0.84f, 1},
+                specular1[] = {1.05f, 1.1f, 1.1f, 1};
+  const GLfloat red[] = {1, 0, 0, 1};
+  const GLfloat position0[] = {5.5f, 4.5f, 4.2f, 1}, position1[] = {-6.5f, -7.5f, 2.3f, 1};
+  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
+  glLightfv(GL_LIGHT1, GL_SPECULAR, specular1);
+  glMaterialfv(GL_FRONT, GL_AMBIENT, red);
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, white);
+  glMaterialf(GL_FRONT, GL_SHININESS, 60);
+  glLightfv(GL_LIGHT0, GL_POSITION, position0);
+  glLightfv(GL_LIGHT1, GL_POSITION, position1);
+}
+
+// Draws the body as the soft-body layer frames it (camera at the origin,
+// body 3 units ahead, scale 2.25 x 0.4) and returns the pixels it covers.
+int DrawFrame(CSoftObject& body, float t) {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, testgl::kWidth, testgl::kHeight);
+  glClearColor(0.05f, 0.05f, 0.08f, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(88.0, 1280.0 / 720.0, 0.1, 10.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(0, 0, -3);
+  glScalef(2.25f, 2.25f, 2.25f);
+  glColor3f(0, 0, 0);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_COLOR_MATERIAL);
+  glDisable(GL_BLEND);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  SetSoftBodyLights();
+  glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);
+  glScalef(0.4f, 0.4f, 0.4f);
+  glEnable(GL_DEPTH_TEST);
+  body.Draw();
+  glFinish();
+  int covered = 0;
+  const std::vector<unsigned char> rgb = testgl::ReadRgb();
+  for (size_t k = 0; k + 2 < rgb.size(); k += 3)  // the clear colour is (13, 13, 20)
+    if (std::abs(rgb[k] - 13) > 8 || std::abs(rgb[k + 1] - 13) > 8 || std::abs(rgb[k + 2] - 20) > 8)
+      ++covered;
+  return covered;
+}
+
+TEST(SoftBodyGl, BreathingBodyFrames) {
+  const std::string path = std::string(KELVANE_RUN_DIR) + "/Objects/obj4flak1bone.lwo";
+  if (FILE* f = fopen(path.c_str(), "rb")) {
+    fclose(f);
+  } else {
+    GTEST_SKIP() << path << " not generated";
+  }
+  CSoftObject body(0, 0, 0, 41100, 60, path.c_str(), 826320, 0.05f, 1.0f);
+  const std::string outDir = std::string(KELVANE_RUN_DIR) + "/../test-output/";
+  std::filesystem::create_directories(outDir);
+  softBodyPhase = 0;
+  int previous = -1, changes = 0;
+  // 30 frames per second from T = 640; a picture every 15 frames.
+  for (int f = 0; f < 240; ++f) {
+    const float t = 640 + f / 3.0f;
+    StepSoftBodyFrame(body, t);
+    if (f % 15 != 14) continue;
+    const int lit = DrawFrame(body, t);
+    EXPECT_GT(lit, 50000) << "frame " << f;
+    if (previous >= 0 && lit != previous) ++changes;
+    previous = lit;
+    char name[64];
+    snprintf(name, sizeof name, "softbody_%03d.png", f);
+    testgl::SavePng(outDir + name);
+  }
+  EXPECT_GE(changes, 10) << "the body does not move";
+  softBodyPhase = 0;
+  testgl::ResetState();
+}
+}  // namespace
