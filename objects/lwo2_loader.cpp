@@ -1,0 +1,286 @@
+// The LWO2 reader of CSoftObject: point positions, triangles (each edge one
+// spring) and the "Bone01" weight map; everything else is skipped by size.
+// The whole file is read into memory and every read is bounded by the chunk it
+// belongs to, so a damaged file ends in the loader's fatal error, never in a
+// read outside the data.
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "objects/soft_object.h"
+
+namespace {
+LoaderFatalHook fatalHook = nullptr;
+
+constexpr uint32_t Tag(const char (&s)[5]) {
+  return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
+         (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
+}
+
+uint32_t ReadBigEndian32(const uint8_t* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+// Fatal error with a formatted message.
+[[noreturn]] void LoaderFatalf(const char* format, ...) {
+  char message[512];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  LoaderFatal(message);
+}
+
+// Printable form of a tag for messages.
+std::string TagText(uint32_t tag) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    char c = char((tag >> shift) & 0xFF);
+    text += (c >= 32 && c < 127) ? c : '?';
+  }
+  return text;
+}
+
+// Reads a whole stream into memory; false on a read error.
+bool ReadAll(std::FILE* file, std::vector<uint8_t>* bytes) {
+  uint8_t block[65536];
+  size_t got;
+  while ((got = fread(block, 1, sizeof block, file)) > 0) bytes->insert(bytes->end(), block, block + got);
+  return !ferror(file);
+}
+
+// A cursor over one chunk's data: every read that would pass the chunk's end
+// is a fatal error naming the file, the chunk and its offset.
+struct ChunkCursor {
+  const uint8_t* data;
+  size_t pos;
+  size_t end;
+  const char* file;
+  uint32_t tag;
+  size_t chunkOffset;
+
+  const uint8_t* Take(size_t n, const char* what) {
+    if (end - pos < n)
+      LoaderFatalf("%s: end of %s chunk at offset %zu inside %s", file, TagText(tag).c_str(),
+                   chunkOffset, what);
+    const uint8_t* p = data + pos;
+    pos += n;
+    return p;
+  }
+  uint32_t U32(const char* what) { return ReadBigEndian32(Take(4, what)); }
+  uint16_t U16(const char* what) {
+    const uint8_t* p = Take(2, what);
+    return uint16_t((p[0] << 8) | p[1]);
+  }
+  float F32(const char* what) {
+    uint32_t bits = U32(what);
+    float value;
+    memcpy(&value, &bits, 4);
+    return value;
+  }
+  uint32_t Index(const char* what) {
+    uint32_t index = 0;
+    int used = ParseIndex(data + pos, end - pos, &index);
+    if (used == 0) Take(end - pos + 1, what);  // reports the overrun
+    pos += used;
+    return index;
+  }
+  std::string Name(const char* what) {
+    const char* name = nullptr;
+    int used = ParseName(data + pos, end - pos, &name);
+    if (used == 0) Take(end - pos + 1, what);
+    pos += used;
+    return name;
+  }
+};
+}  // namespace
+
+void SetLoaderFatalHook(LoaderFatalHook hook) { fatalHook = hook; }
+
+void LoaderFatal(const char* message) {
+  if (fatalHook) fatalHook(message);
+  fprintf(stderr, "Error: %s\n", message);
+  exit(1);
+}
+
+int ConvertBigEndianWords(void* words, int count) {
+  uint8_t* p = static_cast<uint8_t*>(words);
+  for (int i = 0; i < count; ++i, p += 4) {
+    uint32_t value = ReadBigEndian32(p);
+    memcpy(p, &value, 4);
+  }
+  return 4 * count;
+}
+
+int ParseIndex(const uint8_t* bytes, size_t available, uint32_t* index) {
+  if (available < 2) return 0;
+  if (bytes[0] == 0xFF) {
+    if (available < 4) return 0;
+    *index = (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | uint32_t(bytes[3]);
+    return 4;
+  }
+  *index = uint32_t(bytes[0]) * 256 + bytes[1];
+  return 2;
+}
+
+int ParseName(const uint8_t* bytes, size_t available, const char** name) {
+  const void* nul = memchr(bytes, 0, available);
+  if (!nul) return 0;
+  size_t used = static_cast<const uint8_t*>(nul) - bytes + 1;
+  if (used % 2) {
+    if (used == available) return 0;  // the pad byte is missing
+    ++used;
+  }
+  *name = reinterpret_cast<const char*>(bytes);
+  return int(used);
+}
+
+void CSoftObject::LoadObject(float offsetX, float offsetY, float offsetZ, float stiffness,
+                             float damping, const char* path, float scale, float pointMass) {
+  std::FILE* file = fopen(path, "rb");
+  if (!file) LoaderFatalf("%s: cannot open the mesh file", path);
+  // Closed on every way out, the fuzz target's thrown errors included.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, fclose);
+  LoadObjectFromStream(offsetX, offsetY, offsetZ, stiffness, damping, file, path, scale, pointMass);
+}
+
+void CSoftObject::LoadObjectFromStream(float offsetX, float offsetY, float offsetZ,
+                                       float stiffness, float damping, std::FILE* file,
+                                       const char* name, float scale, float pointMass) {
+  std::vector<uint8_t> bytes;
+  if (!ReadAll(file, &bytes)) LoaderFatalf("%s: read error", name);
+  const size_t fileSize = bytes.size();
+
+  // Header: the tags are compared even when the file is too short to hold
+  // them (missing bytes never match), as the format errors require.
+  auto headerWord = [&](size_t at) -> uint32_t {
+    return at + 4 <= fileSize ? ReadBigEndian32(&bytes[at]) : 0;
+  };
+  if (headerWord(0) != Tag("FORM")) LoaderFatal("Not an IFF file (Missing FORM tag)");
+  uint32_t formSize = headerWord(4);
+  if (headerWord(8) != Tag("LWO2")) LoaderFatal("Not a lightwave object (Missing LWO2 tag)");
+  if (formSize > 4 && uint64_t(formSize) + 8 > fileSize)
+    LoaderFatalf("%s: FORM size %u runs past the end of the file (%zu bytes)", name, formSize,
+                 fileSize);
+
+  // Weight entries (point index as float, weight, 0) gathered over the file.
+  struct WeightEntry {
+    float index, weight, unused;
+  };
+  std::vector<WeightEntry> weights;
+  bool previousWasWeightMap = false;
+
+  uint32_t byteCount = 4;  // the form type counts towards the FORM size
+  size_t pos = 12;
+  while (formSize > 4 && byteCount < formSize) {
+    if (formSize - byteCount < 8)
+      LoaderFatalf("%s: chunk header at offset %zu runs past the end of the FORM", name, pos);
+    const size_t chunkOffset = pos;
+    const uint32_t tag = ReadBigEndian32(&bytes[pos]);
+    const uint32_t size = ReadBigEndian32(&bytes[pos + 4]);
+    byteCount += 8;
+    pos += 8;
+    if (size > formSize - byteCount)
+      LoaderFatalf("%s: %s chunk of %u bytes at offset %zu runs past the end of the FORM", name,
+                   TagText(tag).c_str(), size, chunkOffset);
+    ChunkCursor in{bytes.data(), pos, pos + size, name, tag, chunkOffset};
+
+    if (tag == Tag("PNTS")) {
+      if (size % 12)
+        LoaderFatalf("%s: PNTS chunk at offset %zu has %u bytes, not a whole number of points",
+                     name, chunkOffset, size);
+      const uint32_t n = size / 12;
+      std::vector<float> xyz(size_t(n) * 3 + 1);
+      memcpy(xyz.data(), in.Take(size, "the points"), size);
+      ConvertBigEndianWords(xyz.data(), int(n * 3));
+      points.reserve(points.size() + n);
+      for (uint32_t k = 0; k < n; ++k) {
+        MassPoint p;
+        p.position = {xyz[3 * k] * scale + offsetX, xyz[3 * k + 1] * scale + offsetY,
+                      xyz[3 * k + 2] * scale + offsetZ};
+        p.mass = pointMass;
+        p.inverseMass = pointMass != 0 ? 1.0f / pointMass : 0.0f;
+        points.push_back(p);
+      }
+    } else if (tag == Tag("POLS")) {
+      in.U32("the polygon type");  // every polygon type is read the same way
+      while (in.pos < in.end) {
+        const int count = in.U16("a vertex count") & 0x3FF;
+        uint32_t index[3] = {0, 0, 0};
+        for (int v = 0; v < count; ++v) {
+          uint32_t i = in.Index("a polygon");
+          if (v < 3) index[v] = i;
+        }
+        if (count != 3) continue;  // only triangles are simulated
+        for (uint32_t i : index)
+          if (i >= points.size())
+            LoaderFatalf("%s: POLS chunk at offset %zu: triangle index %u addresses no loaded "
+                         "point (%zu points)", name, chunkOffset, i, points.size());
+        Triangle t;
+        for (int v = 0; v < 3; ++v) t.points[v] = int(index[v]);
+        triangles.push_back(t);
+        OfferSpring(t.points[0], t.points[1], stiffness, damping);
+        OfferSpring(t.points[1], t.points[2], stiffness, damping);
+        OfferSpring(t.points[2], t.points[0], stiffness, damping);
+      }
+    } else if (tag == Tag("VMAP")) {
+      const uint32_t type = in.U32("the map type");
+      const int dimension = in.U16("the map dimension");
+      const std::string mapName = in.Name("the map name");
+      const bool isWeightMap =
+          mapName == "Bone01" && (type == Tag("WGHT") || previousWasWeightMap);
+      previousWasWeightMap = isWeightMap;
+      while (in.pos < in.end) {
+        const uint32_t index = in.Index("a map entry");
+        for (int d = 0; d < dimension; ++d) {
+          const float value = in.F32("a map entry");
+          if (isWeightMap) weights.push_back({float(index), value, 0.0f});
+        }
+      }
+      for (const WeightEntry& w : weights) {
+        const size_t index = size_t(w.index);
+        if (index >= points.size())
+          LoaderFatalf("%s: VMAP chunk at offset %zu: weight index %zu addresses no loaded "
+                       "point (%zu points)", name, chunkOffset, index, points.size());
+        points[index].weight = w.weight;
+      }
+    }
+    // Every chunk ends where its size says; the parsers above consume it whole.
+    byteCount += size;
+    pos += size;
+  }
+
+  if (!points.empty()) {
+    Vec3f sum;
+    for (const MassPoint& p : points) sum += p.position;
+    const Vec3f centre = sum * float(1.0 / double(points.size()));
+    for (MassPoint& p : points) p.position -= centre;
+  }
+}
+
+// Appends the spring (first, second) unless one with the same end positions,
+// in either order, is already in the list.
+void CSoftObject::OfferSpring(int first, int second, float stiffness, float damping) {
+  const Vec3f a = points[first].position;
+  const Vec3f b = points[second].position;
+  auto same = [](Vec3f u, Vec3f v) { return u.x == v.x && u.y == v.y && u.z == v.z; };
+  for (const Spring& s : springs) {
+    const Vec3f p = points[s.first].position;
+    const Vec3f q = points[s.second].position;
+    if ((same(p, a) && same(q, b)) || (same(p, b) && same(q, a))) return;
+  }
+  Spring s;
+  s.first = first;
+  s.second = second;
+  s.stiffness = stiffness;
+  s.damping = damping;
+  s.restLength = Length(a - b);
+  s.stretchPercent = 100.0f;
+  s.maxDeviation = s.restLength * s.stretchPercent / 100.0f;
+  springs.push_back(s);
+}

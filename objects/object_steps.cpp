@@ -1,0 +1,48 @@
+// The frame update's soft-body and rope steps.
+#include "objects/object_steps.h"
+
+#include <cmath>
+
+#include "runtime/timeline.h"
+
+float RealtimeRopeStep(float frameFactor) { return kRopeStep * frameFactor; }
+
+float FixedRopeStep() { return kRopeStep; }
+
+float SoftBodyPressure(float phase) {
+  const float angle = 140.0f * phase;
+  const float sine = float(std::sin(double(angle)));
+  const float growth = float(std::exp(double(10.0f * sine + 10.0f)));
+  return 100000.0f + 0.001f * growth;
+}
+
+bool StepSoftBodyFrame(CSoftObject& body, float time) {
+  if (!InSoftBodyWindow(time)) return false;
+  softBodyPhase += 0.001f;
+  body.AccumulateForces();
+  body.Integrate(1, InSlowMotionWindow(time) ? 0.0001f : 0.001f);
+  body.pressureConstant = SoftBodyPressure(softBodyPhase);
+  return true;
+}
+
+void StepRopeOnce(CRopeObject& rope, float step) {
+  rope.AccumulateForces();
+  rope.PushFromCore();
+  rope.StepPredict(step);
+  for (RopeLink& link : rope.links) rope.LimitLink(link, rope.stretchTolerance);
+  rope.AccumulateForces();
+  rope.PushFromCore();
+  rope.StepCorrect(step);
+  for (RopeLink& link : rope.links) rope.LimitLink(link, rope.stretchTolerance);
+}
+
+void StepRopes(CRopeObject& rope, float step) {
+  // A step above the bound (a slow frame in the realtime build) runs as
+  // equal sub-steps below it; at 25 frames per second and above it is one.
+  int parts = 1;
+  if (std::isfinite(step) && step > kMaxRopeSubStep)
+    parts = int(std::ceil(double(step) / double(kMaxRopeSubStep)));
+  if (parts > 64) parts = 64;  // a stalled clock must not stall the frame
+  const float subStep = step / float(parts);
+  for (int k = 0; k < parts; ++k) StepRopeOnce(rope, subStep);
+}

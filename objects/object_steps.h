@@ -1,0 +1,29 @@
+// The frame update's physics steps for the simulated objects: the soft-body
+// frame inside its windows and one frame's rope step. The frame loop chooses
+// the rope step (realtime or fixed); these functions do the stepping.
+#pragma once
+#include "objects/rope_object.h"
+#include "objects/soft_object.h"
+
+constexpr float kRopeStep = 0.035f;  // rope step per frame at frame factor 1
+
+// Largest rope step the two-stage integrator is run with; a frame's step
+// above it is split into equal sub-steps (slow machines, low frame rates).
+constexpr float kMaxRopeSubStep = 0.05f;
+
+// The realtime build's rope step: 0.035 x frame factor.
+float RealtimeRopeStep(float frameFactor);
+// The fixed-step build's rope step: 0.035 whatever the frame rate.
+float FixedRopeStep();
+
+// Pressure constant for a soft-body phase: 100000 + 0.001 e^(10 sin(140 phase) + 10).
+float SoftBodyPressure(float phase);
+// Inside the soft-body window: advance softBodyPhase, run the force pass, one
+// Heun step of 0.001 (0.0001 in slow motion), then set the pressure constant.
+// Returns whether the body was stepped.
+bool StepSoftBodyFrame(CSoftObject& body, float demoTime);
+
+// Exactly the two integrator stages with their limiter passes, one step.
+void StepRopeOnce(CRopeObject& rope, float step);
+// One frame's rope step, split into equal sub-steps of at most kMaxRopeSubStep.
+void StepRopes(CRopeObject& rope, float step);

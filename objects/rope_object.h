@@ -1,0 +1,73 @@
+// The rope objects: a bundle of chains of point masses hanging out of a small
+// core, each chain's root pinned and carried by the object's centre and two
+// angles, links along the chain to the next and next-but-one particle, a link
+// limiter, a core force and a drag along a per-particle direction.
+#pragma once
+#include <memory>
+#include <vector>
+
+#include "objects/vector3.h"
+
+constexpr int kRopePinned = 2;  // flag bit of a pinned particle
+
+struct RopeParticle {
+  int flags = 0;
+  float mass = 0;
+  Vec3d position;
+  Vec3d velocity;
+  Vec3d force;          // accumulated in the current stage
+  Vec3d direction;      // drag axis and drawing normal
+  Vec3d savedPosition;  // position at the start of the step
+  Vec3d savedVelocity;  // velocity at the start of the step
+};
+
+struct RopeLink {
+  RopeParticle* first = nullptr;
+  RopeParticle* second = nullptr;
+  float stiffness = 0;
+  float damping = 0;
+  float restLength = 0;
+};
+
+class CRopeObject {
+ public:
+  static constexpr int kRows = 14;     // particles per chain
+  static constexpr int kChains = 602;  // chains per object
+
+  CRopeObject(float linkStiffness, float linkDamping, float particleMass);
+  ~CRopeObject();
+  CRopeObject(const CRopeObject&) = delete;
+  CRopeObject& operator=(const CRopeObject&) = delete;
+
+  // Link forces, directions, drag and the core collision of the current state.
+  void AccumulateForces();
+  // Outward force on free particles inside the core radius.
+  void PushFromCore();
+  // First integrator stage: a half step from the saved state.
+  void StepPredict(float step);
+  // Second stage: the full step from the saved state with the half-step forces.
+  void StepCorrect(float step);
+  // Pulls a link stretched beyond tolerancePercent of its rest length back to it.
+  void LimitLink(RopeLink& link, int tolerancePercent);
+  // Per-particle direction across the chain, from the neighbour towards the root.
+  void ComputeDirections();
+  // Re-seats the pinned roots from their rest copies, turned and moved to the centre.
+  void PlaceRoots();
+  // Mode 0 lines, 1 textured quads, anything else nothing.
+  void Draw(int mode);
+
+  int rows = kRows;
+  int chains = kChains;
+  float linkStiffness = 0;
+  float linkDamping = 0;
+  int stretchTolerance = 1;
+  std::vector<std::vector<RopeParticle*>> grid;       // grid[i][j]: particle i of chain j
+  std::vector<std::vector<RopeParticle>> restCopies;  // the particles as built
+  std::vector<RopeLink> links;
+  double centre[3] = {0, 0, 0};
+  float angleA = 0;  // about z, radians
+  float angleB = 0;  // about y, then about x, radians
+
+ private:
+  std::unique_ptr<RopeParticle[]> storage_;  // every particle, row by row
+};

@@ -1,0 +1,148 @@
+// Rope objects: construction, the link limiter, the core, the roots, and the
+// sub-stepping of long frames.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "objects/object_steps.h"
+#include "objects/rope_object.h"
+
+namespace {
+// One shared object per test process: building one takes 8428 particles.
+CRopeObject& Rope() {
+  static CRopeObject* rope = new CRopeObject(340, 3.1f, 1.3f);
+  return *rope;
+}
+
+TEST(RopeObject, ConstructionGeometryFlagsAndLinks) {
+  CRopeObject rope(360, 3.1f, 2.3f);
+  ASSERT_EQ(rope.links.size(), 7826u + 7224u);
+  for (int j = 0; j < rope.chains; ++j) {
+    const RopeParticle& root = *rope.grid[0][j];
+    EXPECT_EQ(root.flags, 3);
+    const Vec3d dir = Normalized(root.position);
+    for (int i = 0; i < rope.rows; ++i) {
+      const RopeParticle& p = *rope.grid[i][j];
+      ASSERT_NEAR(Length(p.position), 0.2 + 0.027 * i, 1e-9);
+      ASSERT_NEAR(Dot(Normalized(p.position), dir), 1.0, 1e-9);  // straight outwards
+      ASSERT_LE(Length(p.velocity), 0.05 * std::sqrt(0.75) + 1e-9);
+      if (i > 0) {
+        ASSERT_EQ(p.flags, 1);
+      }
+      ASSERT_EQ(p.mass, 2.3f);
+      ASSERT_EQ(rope.restCopies[i][j].flags, p.flags);
+    }
+  }
+  // Neighbour links first, row by row, then the skip-one links.
+  EXPECT_EQ(rope.links[0].first, rope.grid[0][0]);
+  EXPECT_EQ(rope.links[0].second, rope.grid[1][0]);
+  EXPECT_EQ(rope.links[7826].second, rope.grid[2][0]);
+  EXPECT_FLOAT_EQ(rope.links[7826].restLength, 0.054f);
+  EXPECT_EQ(rope.links[7826].stiffness, 360.0f);
+  EXPECT_EQ(rope.centre[0], 0.0);
+  EXPECT_EQ(rope.angleA, 0.0f);
+}
+
+TEST(RopeObject, LinkLimiter) {
+  CRopeObject& rope = Rope();
+  RopeLink& link = rope.links[7826 - 1];  // last neighbour link: two free particles
+  RopeParticle& a = *link.first;
+  RopeParticle& b = *link.second;
+  const double rest = link.restLength;
+  a.position = {1, 0, 0};
+  b.position = {1 + rest * 1.01, 0, 0};
+  rope.LimitLink(link, 1);
+  EXPECT_EQ(a.position.x, 1.0);  // exactly 1 % is allowed
+  b.position = {1 + rest * 1.03, 0, 0};
+  rope.LimitLink(link, 1);
+  EXPECT_NEAR(b.position.x - a.position.x, rest * 1.01, 1e-6);
+  EXPECT_NEAR(a.position.x, 1 + rest * 0.01, 1e-6);
+  // With a pinned end only the free end moves, by half the excess.
+  RopeLink& rootLink = rope.links[0];
+  RopeParticle& root = *rootLink.first;
+  RopeParticle& free = *rootLink.second;
+  const Vec3d rootAt = root.position;
+  const double rootRest = rootLink.restLength;
+  free.position = rootAt + Vec3d{rootRest * 1.03, 0, 0};
+  rope.LimitLink(rootLink, 1);
+  EXPECT_EQ(root.position.x, rootAt.x);
+  EXPECT_NEAR(free.position.x - rootAt.x, rootRest * 1.02, 1e-6);
+  // Compressed links stay.
+  free.position = rootAt + Vec3d{rootRest * 0.5, 0, 0};
+  rope.LimitLink(rootLink, 1);
+  EXPECT_NEAR(free.position.x - rootAt.x, rootRest * 0.5, 1e-12);
+}
+
+TEST(RopeObject, CorePushAndCollision) {
+  CRopeObject rope(340, 3.1f, 1.3f);
+  for (int j = 0; j < rope.chains; ++j)
+    for (int i = 1; i < rope.rows; ++i) rope.grid[i][j]->position = {0, 0, 5};  // far away
+  RopeParticle& p = *rope.grid[5][3];
+  RopeParticle& q = *rope.grid[6][3];
+  p.position = {0, 0.15, 0};
+  q.position = {0.25, 0, 0};
+  p.force = q.force = {};
+  rope.PushFromCore();
+  EXPECT_NEAR(p.force.y, 0.2448, 1e-12);
+  EXPECT_NEAR(Length(p.force), 0.2448, 1e-12);
+  EXPECT_EQ(Length(q.force), 0.0);
+  // Inside 0.1 the particle is put on the same ray at 0.2 and turned back.
+  p.position = {0, 0, -0.05};
+  p.velocity = {0.1, 0.2, 0.3};
+  rope.AccumulateForces();
+  EXPECT_NEAR(p.position.z, -0.2, 1e-7);
+  EXPECT_EQ(p.position.x, 0.0);
+  EXPECT_EQ(p.velocity.y, -0.2);
+}
+
+TEST(RopeObject, PlaceRootsFromCentreAndAngles) {
+  CRopeObject& rope = Rope();
+  rope.centre[0] = 1;
+  rope.angleA = rope.angleB = 0;
+  rope.PlaceRoots();
+  for (int j = 0; j < rope.chains; ++j) {
+    const Vec3d& rest = rope.restCopies[0][j].position;
+    ASSERT_NEAR(rope.grid[0][j]->position.x, rest.x + 1, 1e-6);
+    ASSERT_NEAR(rope.grid[0][j]->position.y, rest.y, 1e-7);
+  }
+  // A quarter turn about z takes (x, y) to (-y, x); angle b then turns about y and x.
+  rope.centre[0] = 0;
+  rope.angleA = float(M_PI / 2);
+  rope.PlaceRoots();
+  const Vec3d rest = rope.restCopies[0][0].position;
+  EXPECT_NEAR(rope.grid[0][0]->position.x, -rest.y, 1e-6);
+  EXPECT_NEAR(rope.grid[0][0]->position.y, rest.x, 1e-6);
+  rope.angleA = 0;
+  rope.angleB = 0.3f;
+  rope.centre[1] = -0.5;
+  rope.PlaceRoots();
+  const double cb = std::cos(0.3), sb = std::sin(0.3);
+  const double x2 = cb * rest.x + sb * rest.z, z2 = cb * rest.z - sb * rest.x;
+  EXPECT_NEAR(rope.grid[0][0]->position.x, x2, 1e-6);
+  EXPECT_NEAR(rope.grid[0][0]->position.y, cb * rest.y - sb * z2 - 0.5, 1e-6);
+  EXPECT_NEAR(rope.grid[0][0]->position.z, sb * rest.y + cb * z2, 1e-6);
+  EXPECT_NEAR(Length(rope.grid[0][0]->position - Vec3d{0, -0.5, 0}), 0.2, 1e-6);
+  // Only the roots move; the rest copy also resets their velocity.
+  EXPECT_EQ(rope.grid[0][0]->velocity.x, rope.restCopies[0][0].velocity.x);
+  rope.centre[1] = 0;
+  rope.angleB = 0;
+  rope.PlaceRoots();
+}
+
+TEST(RopeObject, LongFramesAreSubStepped) {
+  // Two ropes from one state: a long step runs as equal sub-steps.
+  srand(7);
+  CRopeObject whole(340, 3.1f, 1.3f);
+  srand(7);
+  CRopeObject parts(340, 3.1f, 1.3f);
+  StepRopes(whole, 0.21f);
+  for (int k = 0; k < 5; ++k) StepRopeOnce(parts, 0.21f / 5);
+  for (int j = 0; j < whole.chains; j += 37) {
+    for (int i = 0; i < whole.rows; ++i)
+      ASSERT_EQ(whole.grid[i][j]->position.x, parts.grid[i][j]->position.x) << i << " " << j;
+  }
+  // At 25 frames per second and above a frame is one step.
+  EXPECT_LE(RealtimeRopeStep(0.04f / 0.0333f), kMaxRopeSubStep);
+}
+}  // namespace
