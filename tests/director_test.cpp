@@ -4,6 +4,10 @@
 
 #include <cstdlib>
 #include <functional>
+#include <random>
+#include <vector>
+
+#include "objects/program_objects.h"
 
 #include "runtime/random.h"
 #include "runtime/timeline.h"
@@ -124,4 +128,115 @@ TEST(Director, BlankMarksTheBeatAndDDrawsOneRand) {
 
 TEST(DirectorDeathTest, EscapeEndsTheProcessWithStatusZero) {
   EXPECT_EXIT(HandleKey(27), ::testing::ExitedWithCode(0), "");
+}
+
+namespace {
+struct RopePose {
+  double x, z;
+  float a, b;
+};
+RopePose Pose(const CRopeObject& rope) {
+  return {rope.centre[0], rope.centre[2], rope.angleA, rope.angleB};
+}
+void ResetRopes() {
+  for (CRopeObject* rope : {&ropeA, &ropeB}) {
+    rope->centre[0] = rope->centre[1] = rope->centre[2] = 0;
+    rope->angleA = rope->angleB = 0;
+    rope->PlaceRoots();
+  }
+}
+}  // namespace
+
+TEST(Director, RopeMovesByKey) {
+  struct Row {
+    unsigned char key;
+    RopePose a, b;
+    float fov;
+  };
+  const Row rows[] = {
+      {'[', {-0.02, 0, 0.1f, 0}, {-0.015, 0, -0.15f, 0}, 45},
+      {']', {0.02, 0, 0, 0}, {0.015, 0, 0.15f, 0}, 88},
+      {'a', {0, 0, 0.1f, 0}, {0, 0, 0.15f, 0}, 88},
+      {'f', {0.02, 0, 0.015f, 0}, {0, 0, 0.15f, 0}, 88},
+      {'n', {0, 0, 0.02f, 0.04f}, {0, 0, 0.02f, 0.02f}, 88},
+      {'h', {0, 0, 0, 0}, {0, 0, -0.02f, -0.01f}, 55},
+      {'2', {0, 0, 0, -0.01f}, {0, 0, 0, 0}, 88},
+      {'r', {0, -0.005, 0, 0}, {0, -0.005, 0, 0}, 88},
+      {'e', {0, 0.005, 0, -0.01f}, {0, -0.005, 0, 0.01f}, 88},
+      {'y', {0, 0, 0, -0.01f}, {0, 0, 0, 0}, 88},
+      {'+', {0, 0.01, 0, 0}, {0, 0.01, 0, 0}, 88},
+      {'-', {0, -0.01, 0, 0}, {0, -0.01, 0, 0}, 88},
+  };
+  for (const Row& row : rows) {
+    ResetDirector();
+    ResetRopes();
+    HandleKey(row.key);
+    RopePose a = Pose(ropeA), b = Pose(ropeB);
+    EXPECT_DOUBLE_EQ(a.x, row.a.x) << row.key;
+    EXPECT_DOUBLE_EQ(a.z, row.a.z) << row.key;
+    EXPECT_FLOAT_EQ(a.a, row.a.a) << row.key;
+    EXPECT_FLOAT_EQ(a.b, row.a.b) << row.key;
+    EXPECT_DOUBLE_EQ(b.x, row.b.x) << row.key;
+    EXPECT_DOUBLE_EQ(b.z, row.b.z) << row.key;
+    EXPECT_FLOAT_EQ(b.a, row.b.a) << row.key;
+    EXPECT_FLOAT_EQ(b.b, row.b.b) << row.key;
+    EXPECT_EQ(director.fieldOfView, row.fov) << row.key;
+  }
+}
+
+TEST(Director, PlaceRootsOnlyWhereTheKeySaysSo) {
+  // ']' re-seats both ropes: their roots follow the new centre at once.
+  ResetDirector();
+  ResetRopes();
+  double rootX = ropeA.grid[0][5]->position.x;
+  HandleKey(']');
+  EXPECT_NEAR(ropeA.grid[0][5]->position.x, rootX + 0.02, 1e-6);
+  // '+' moves the centres without re-seating: the roots stay.
+  double rootZ = ropeB.grid[0][5]->position.z;
+  HandleKey('+');
+  EXPECT_DOUBLE_EQ(ropeB.grid[0][5]->position.z, rootZ);
+  // 'r' re-seats ropeA only.
+  double bRootZ = ropeB.grid[0][7]->position.z;
+  double aRootZ = ropeA.grid[0][7]->position.z;
+  HandleKey('r');
+  EXPECT_NEAR(ropeA.grid[0][7]->position.z, aRootZ + 0.01 - 0.005, 1e-6);
+  EXPECT_DOUBLE_EQ(ropeB.grid[0][7]->position.z, bRootZ);
+  // ';' centres both ropes without re-seating.
+  HandleKey(';');
+  EXPECT_EQ(ropeA.centre[0], 0);
+  EXPECT_EQ(ropeB.centre[2], 0);
+  EXPECT_EQ(director.fieldOfView, 38);
+  ResetRopes();
+}
+
+TEST(Director, RandomDrawsOfREAndY) {
+  ResetDirector(300);
+  ResetRopes();
+  RandomSeed(38);
+  std::mt19937 reference(38);
+  HandleKey('r');
+  EXPECT_FLOAT_EQ(director.pulseFRandom, static_cast<float>(reference() * 2.3283064365386963e-10));
+  EXPECT_EQ(director.pulseFStamp, 300);
+  HandleKey('e');
+  EXPECT_FLOAT_EQ(director.pulseGRandom, static_cast<float>(reference() * 2.3283064365386963e-10));
+  HandleKey('y');
+  reference(); reference(); reference();
+  EXPECT_EQ(RandomU32(), reference());  // y took exactly three draws
+  ResetRopes();
+}
+
+TEST(Director, TextureStepWrapsFrom27To6ForPlusAndMinus) {
+  ResetDirector(10);
+  ResetRopes();
+  std::vector<int> steps;
+  for (int i = 0; i < 23; ++i) {
+    HandleKey(i % 2 ? '-' : '+');
+    steps.push_back(director.textureStep);
+  }
+  EXPECT_EQ(steps.front(), 7);
+  EXPECT_EQ(steps[20], 27);
+  EXPECT_EQ(steps[21], 6);
+  EXPECT_EQ(steps[22], 7);
+  EXPECT_EQ(director.beatTime, 10);
+  ResetRopes();
 }
