@@ -1,0 +1,27 @@
+// The key track: a recorded performance of director keys with the music time
+// at which each fires, read from keys.dat at start-up and replayed every frame.
+// Live keys can also be recorded in the same format (KELVANE_RECORD).
+#pragma once
+
+constexpr int kKeyTrackSize = 126000;
+constexpr float kKeyFired = -2.0f;     // an entry that has fired
+constexpr float kKeyTrackEnd = -1.0f;  // stops the scan at that entry
+
+extern char keyTrackKeys[kKeyTrackSize];
+extern float keyTrackTimes[kKeyTrackSize];  // music seconds
+
+// Reads entries with "%c %f\n" until end of file or kKeyTrackSize entries and
+// fills the rest with '/' at 1e9 s. A file that cannot be opened gives an
+// empty track and one console line. Returns the number of entries read.
+int LoadKeyTrack(const char* path);
+// Hands every entry whose time the music has passed to the director, in file
+// order, and marks it fired; blanks are consumed without effect.
+void ReplayKeyTrack(float musicSeconds);
+
+// Opens the file named by KELVANE_RECORD, if set, for appending live keys.
+void StartKeyRecording();
+// Appends one live key as a keys.dat line, flushed at once. Keys the track
+// cannot carry (white space) are not recorded.
+void RecordLiveKey(unsigned char key, float musicSeconds);
+// Closes the recording file, if any.
+void StopKeyRecording();
