@@ -3,12 +3,15 @@
 #include "render/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
+#include "objects/object_steps.h"
+#include "objects/program_objects.h"
 #include "overlays/overlays.h"
 #include "overlays/textures.h"
 #include "render/post_passes.h"
 #include "render/render_target.h"
 #include "runtime/audio.h"
 #include "runtime/frame_steps.h"
+#include "runtime/key_track.h"
 #include "runtime/startup.h"
 #include "runtime/timeline.h"
 #include "scenes/scene_renderer.h"
@@ -73,9 +76,16 @@ float MusicPositionSeconds() {
 }
 
 void UpdateFrame() {
+  const float f = frameFactor;
   const float seconds = MusicPositionSeconds();
   demoTime = seconds * 10.0f;
   demoTimeDouble = demoTime;
+  // The music position is read once for the whole scan of the key track.
+  ReplayKeyTrack(seconds);
+  StepSoftBodyFrame(softBody, demoTime);
+  const float ropeStep = RopeStep(f);
+  StepRopes(ropeA, ropeStep);
+  StepRopes(ropeB, ropeStep);
 }
 
 void DrawFrame() {

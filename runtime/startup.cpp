@@ -12,7 +12,9 @@
 #include "render/render_target.h"
 #include "render/shaders.h"
 #include "runtime/director.h"
+#include "particles/particle_field.h"
 #include "runtime/frame_loop.h"
+#include "runtime/key_track.h"
 #include "runtime/random.h"
 
 MusicStream musicStream = 0;
@@ -23,6 +25,7 @@ bool useGameMode = true;
 namespace {
 constexpr const char* kWindowTitle = "kelvane12";
 constexpr const char* kGameMode = "1280x720@60";
+constexpr const char* kKeyTrackFile = "keys.dat";
 constexpr int kLoaderPicture = 33;  // picture-table slot of the loader image
 
 // Restores the desktop's display mode when the program ends from game mode.
@@ -103,9 +106,12 @@ void StartUp(int argc, char** argv) {
   glutReshapeFunc(OnReshape);
   glutDisplayFunc(OnDisplay);
   glutKeyboardFunc(OnKeyboard);
+  LoadKeyTrack(kKeyTrackFile);
+  StartKeyRecording();
   SDL_Init(0xFFFF);
   panelTexture = LoadTexture("gfx/panel.png");
   pictureTable[kLoaderPicture] = LoadTexture("gfx/loader.jpg");
+  SetUpParticleField();
   glutSetCursor(GLUT_CURSOR_NONE);
 }
 
@@ -122,6 +128,8 @@ void OnReshape(int width, int height) {
 }
 
 void OnKeyboard(unsigned char key, int, int) {
+  // Recorded first: Escape ends the process inside HandleKey.
+  RecordLiveKey(key, MusicPositionSeconds());
   HandleKey(key);
   glutPostRedisplay();
 }

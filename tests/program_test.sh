@@ -21,7 +21,10 @@ link_run_dir() {
 case $case_name in
 missing-music)
   # Before any window: no display is needed, and none is touched.
-  cd "$work" && env -u DISPLAY "$run/kelvane12" >out.txt 2>err.txt
+  need_assets
+  mkdir -p "$work/run" && link_run_dir
+  rm "$work/run/$music"
+  cd "$work/run" && env -u DISPLAY ./kelvane12 >out.txt 2>err.txt
   rc=$?
   [ $rc -eq 1 ] || fail "exit status $rc, expected 1"
   grep -q "$music" err.txt || fail "message does not name the music file: $(cat err.txt)"

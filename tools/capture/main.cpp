@@ -56,6 +56,26 @@ void EnterRunDirectory() {
   if (!ec) fs::current_path(exe.parent_path(), ec);
 }
 
+// The show's meshes load during static initialisation, relative to the working
+// directory, so the tool moves into its run directory before any of that
+// (priority 101 runs ahead of every default-priority static object). The
+// directory it was started in is kept for the output paths.
+struct RunDirectory {
+  fs::path startDirectory;
+  RunDirectory() {
+    std::error_code ec;
+    startDirectory = fs::current_path(ec);
+    EnterRunDirectory();
+  }
+};
+RunDirectory runDirectory __attribute__((init_priority(101)));
+
+// An output path as given on the command line, relative to the start directory.
+std::string FromStartDirectory(const std::string& path) {
+  fs::path p(path);
+  return (p.is_absolute() ? p : runDirectory.startDirectory / p).lexically_normal().string();
+}
+
 // Whether a program of that name lies on the PATH.
 bool OnPath(const char* name) {
   const char* path = getenv("PATH");
@@ -169,7 +189,7 @@ int main(int argc, char** argv) {
   // Output paths are taken relative to where the tool was started.
   std::error_code ec;
   if (!o.outDir.empty()) {
-    o.outDir = fs::absolute(o.outDir).string();
+    o.outDir = FromStartDirectory(o.outDir);
     fs::create_directories(o.outDir, ec);
     if (!fs::is_directory(o.outDir)) {
       fprintf(stderr, "kelvane12-capture: cannot create the directory %s\n", o.outDir.c_str());
@@ -177,14 +197,13 @@ int main(int argc, char** argv) {
     }
   }
   if (!o.video.empty()) {
-    o.video = fs::absolute(o.video).string();
+    o.video = FromStartDirectory(o.video);
     if (!OnPath("ffmpeg")) {
       fprintf(stderr, "kelvane12-capture: --video needs ffmpeg, which is not installed "
                       "(apt-get install ffmpeg)\n");
       return 1;
     }
   }
-  EnterRunDirectory();
   setenv("SDL_AUDIODRIVER", "dummy", 1);  // no sound device is ever opened
   fixedRopeStep = o.fixedStep;
   useGameMode = false;
