@@ -35,6 +35,23 @@ void ClearPulses() {
   director.pulseGStamp = 0;
 }
 
+// Each pulse figure: a key that fires it, its stamp and its window length.
+struct Figure {
+  const char* name;
+  unsigned char key;
+  float DirectorState::*stamp;
+  float window;
+};
+const Figure kFigures[] = {
+    {"nest", 't', &DirectorState::pulseDStamp, 80.5f},
+    {"ring", ',', &DirectorState::pulseBStamp, 4.5f},
+    {"widering", '3', &DirectorState::pulseAStamp, 3.5f},
+    {"frame", 'h', &DirectorState::pulseEStamp, 4.5f},
+    {"beam", 's', &DirectorState::pulseCStamp, 4.5f},
+    {"chevrons", 'r', &DirectorState::pulseFStamp, 9.5f},
+    {"slider", 'e', &DirectorState::pulseGStamp, 9.5f},
+};
+
 // Whether the program-wide generator has taken exactly `draws` outputs since
 // it was seeded with 38.
 bool TookDraws(int draws) {
@@ -43,44 +60,21 @@ bool TookDraws(int draws) {
   return RandomU32() == reference();
 }
 
-// The scene as the renderer hands it to these layers: its projection, the
-// standard lights, translate (0, 0, -3), scale 2.25, the destination-colour
-// blend of the blend switch, then the wire layer's own preamble.
+// The scene as the renderer hands it to these layers: its projection,
+// translate (0, 0, -3), scale 2.25, the destination-colour blend of the blend
+// switch, black, depth test on.
 void SetUpScene() {
   testgl::ResetState();
   glClearColor(0.041f, 0.034f, 0.04f, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
   gluPerspective(88, 1280.0f / 720.0f, 0.01, 120);
   glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  const GLfloat ambient0[] = {0.2f, 0.2f, 0.2f, 1}, diffuse0[] = {0.8f, 0.8f, 0.8f, 1},
-                white[] = {1, 1, 1, 1}, ambient1[] = {0.21f, 0.24f, 0.29f, 1},
-                diffuse1[] = {0.82f, 0.83f, 0.84f, 1}, specular1[] = {1.05f, 1.1f, 1.1f, 1},
-                position0[] = {0.5f, 0.5f, 0, 1}, position1[] = {-0.95f, 0.95f, 0, 1};
-  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_LIGHT1);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
-  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
-  glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
-  glLightfv(GL_LIGHT1, GL_SPECULAR, specular1);
-  glLightfv(GL_LIGHT0, GL_POSITION, position0);
-  glLightfv(GL_LIGHT1, GL_POSITION, position1);
-  glMaterialfv(GL_FRONT, GL_AMBIENT, white);
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, white);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, white);
-  glMaterialf(GL_FRONT, GL_SHININESS, 25);
   glTranslatef(0, 0, -3);
-  glLineWidth(2);
-  glEnable(GL_BLEND);
-  glEnable(GL_LINE_SMOOTH);
-  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
   glScalef(2.25f, 2.25f, 2.25f);
+  glLineWidth(2);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_SRC_COLOR);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
@@ -90,6 +84,8 @@ void SetUpScene() {
 void SetUpPulseScene() {
   SetUpScene();
   glDisable(GL_DEPTH_TEST);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
   glEnable(GL_COLOR_MATERIAL);
 }
 
@@ -194,21 +190,7 @@ TEST(WireLayer, BrightnessRuleAroundThreeHundred) {
 // Each stamp advances by f and is reset to 0 exactly when T > D and
 // T - stamp >= D, with D the figure's own window.
 TEST(PulseFigures, StampsAdvanceAndResetAtTheirBounds) {
-  struct Pulse {
-    const char* name;
-    float DirectorState::*stamp;
-    float window;
-  };
-  const Pulse pulses[] = {
-      {"triangle nest", &DirectorState::pulseDStamp, 80.5f},
-      {"ring", &DirectorState::pulseBStamp, 4.5f},
-      {"wide ring", &DirectorState::pulseAStamp, 3.5f},
-      {"triangle frame", &DirectorState::pulseEStamp, 4.5f},
-      {"beam", &DirectorState::pulseCStamp, 4.5f},
-      {"chevron pair", &DirectorState::pulseFStamp, 9.5f},
-      {"sliding chevron", &DirectorState::pulseGStamp, 9.5f},
-  };
-  for (const Pulse& p : pulses) {
+  for (const Figure& p : kFigures) {
     // T - (stamp + f) == D: expired; a quarter less: still drawn.
     for (float f : {1.0f, 0.0f}) {
       SetUpPulseScene();
@@ -229,9 +211,9 @@ TEST(PulseFigures, StampsAdvanceAndResetAtTheirBounds) {
     SetUpPulseScene();
     ClearPulses();
     SetTime(t, 1);
-    for (const Pulse& p : pulses) director.*p.stamp = -1000;
+    for (const Figure& p : kFigures) director.*p.stamp = -1000;
     DrawPulseFigures();
-    for (const Pulse& p : pulses) {
+    for (const Figure& p : kFigures) {
       const bool reset = t > p.window;
       EXPECT_EQ(director.*p.stamp, reset ? 0.0f : -999.0f) << p.name << " T " << t;
     }
@@ -273,10 +255,7 @@ TEST(PulseFigures, TurnStaysAndBeamDrawsTwice) {
   ClearPulses();
   SetTime(500, 1);
   director.turnIndexB = 1;
-  for (float* stamp : {&director.pulseAStamp, &director.pulseBStamp, &director.pulseCStamp,
-                       &director.pulseDStamp, &director.pulseEStamp, &director.pulseFStamp,
-                       &director.pulseGStamp})
-    *stamp = 500;
+  for (const Figure& fig : kFigures) director.*fig.stamp = 500;
   RandomSeed(38);
   DrawPulseFigures();
   EXPECT_TRUE(TookDraws(2));
@@ -299,24 +278,9 @@ TEST(PulseFigures, TurnStaysAndBeamDrawsTwice) {
 // Each figure shows a few frames after its key (30 frames per second) and
 // leaves nothing once its stamp has expired.
 TEST(PulseFigures, FigureDrawsAfterKeyAndNotOnceExpired) {
-  struct Figure {
-    const char* name;
-    unsigned char key;
-    float DirectorState::*stamp;
-    float window;
-  };
-  const Figure figures[] = {
-      {"nest", 't', &DirectorState::pulseDStamp, 80.5f},
-      {"ring", ',', &DirectorState::pulseBStamp, 4.5f},
-      {"widering", '3', &DirectorState::pulseAStamp, 3.5f},
-      {"frame", 'h', &DirectorState::pulseEStamp, 4.5f},
-      {"beam", 's', &DirectorState::pulseCStamp, 4.5f},
-      {"chevrons", 'r', &DirectorState::pulseFStamp, 9.5f},
-      {"slider", 'e', &DirectorState::pulseGStamp, 9.5f},
-  };
   const std::string dir = OutputDir();
   RandomSeed(38);
-  for (const Figure& fig : figures) {
+  for (const Figure& fig : kFigures) {
     ClearPulses();
     SetTime(500, 1);
     HandleKey(fig.key);
