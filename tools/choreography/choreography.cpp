@@ -264,12 +264,6 @@ bool FlashShows(double seconds) {
          !Inside(t, 1268, 1287) && !Inside(t, 1295, 1406) && !Inside(t, 1420, 1495);
 }
 
-bool RopeLayerRuns(double seconds) {
-  const float t = Tenths(seconds);
-  return (Inside(t, 300, 350) || t > 400) && !Inside(t, 845, 865) && !Inside(t, 1049, 1054) &&
-         !Inside(t, 1054, 1062.5f) && !Inside(t, 1295, 1406) && !Inside(t, 1420, 1495);
-}
-
 std::vector<KeyPress> ComposePerformance() {
   Performance p;
   FirstAct(p);

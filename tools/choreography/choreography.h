@@ -34,7 +34,6 @@ double HitBeat(double showTime);
 // Where the scene draws what a key changes, for a key fired at `seconds`.
 bool PulsesShow(double seconds);
 bool FlashShows(double seconds);
-bool RopeLayerRuns(double seconds);  // with both layer switches on
 
 // The whole performance, sorted by time (ties keep their composed order).
 std::vector<KeyPress> ComposePerformance();
