@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize clean
+.PHONY: all deps configure build run test test-sanitize keys clean
 
 all: build
 
@@ -30,6 +30,10 @@ test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure
+
+# Rewrites the committed performance, assets/keys.dat, from the choreography.
+keys: configure
+	cmake --build $(BUILD) --target keys
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,8 +1,5 @@
 #include "overlays/quads.h"
 
-
-namespace {
-// Steps 1-3 of every quad function: unit ortho projection, identity modelview.
 void BeginUnitSquare() {
   glPushMatrix();
   glMatrixMode(GL_PROJECTION);
@@ -12,6 +9,7 @@ void BeginUnitSquare() {
   glLoadIdentity();
 }
 
+namespace {
 void SetStandardBlend() { glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); }
 }  // namespace
 

@@ -5,6 +5,10 @@
 #pragma once
 #include "render/gl.h"
 
+// Push the current (modelview) matrix, unit orthographic projection, identity
+// modelview: the common frame of every full-screen layer and pass. The caller
+// pops the matrix when done.
+void BeginUnitSquare();
 // Black layer with the given opacity.
 void FadeToBlack(float opacity);
 // White layer; opacity above 1 is cut to 1.

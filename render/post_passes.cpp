@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "overlays/quads.h"
 #include "overlays/textures.h"
 #include "render/render_target.h"
 #include "render/shaders.h"
@@ -10,16 +11,6 @@
 #include "runtime/timeline.h"
 
 namespace {
-// Every pass: push the current matrix, unit ortho projection, identity model-view.
-void BeginUnitSquare() {
-  glPushMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluOrtho2D(0, 1, 0, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
-
 // Unit quad, (0,1) (1,1) (1,0) (0,0), texture coordinates on unit 0 either
 // equal to the position (direct) or upside down (flipped).
 void DrawScreenQuad(bool flipped) {

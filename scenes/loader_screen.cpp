@@ -28,12 +28,7 @@ float finishTime = 0;
 // Five progress ribbons: straight to the middle of the screen, then waving
 // with growing amplitude, one thousandth of the screen per quad.
 void DrawProgressRibbons() {
-  glPushMatrix();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluOrtho2D(0, 1, 0, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  BeginUnitSquare();
   glEnable(GL_BLEND);
   glDisable(GL_COLOR_MATERIAL);
   glDisable(GL_TEXTURE_2D);

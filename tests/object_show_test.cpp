@@ -15,7 +15,7 @@
 
 namespace {
 #ifdef KELVANE_SANITIZED
-constexpr double kShowSeconds = 12;  // the sanitizer build samples the show
+constexpr double kShowSeconds = 8;  // the sanitizer build samples the show
 #else
 constexpr double kShowSeconds = 178;
 #endif
@@ -36,7 +36,7 @@ Vec3d ExpectedRoot(const CRopeObject& rope, int j) {
 struct Stretch {
   double worst = 0;       // largest link length / rest length in the samples
   double worstMean = 0;   // largest mean over all links of one sample
-  double worstAtEnd = 0;  // largest at the last frame, after a quiet second
+  double worstAtEnd = 0;  // largest at the last frame, 30 frames after the last key
 };
 
 // Runs both ropes through `seconds` of show at `fps`; checks the state in
@@ -56,10 +56,12 @@ Stretch RunRopes(double fps, bool fixedStep, double seconds) {
     a.centre[0] = 0.8 * std::sin(t / 20 * 0.2);
     a.centre[1] = 0.8 * std::sin(t / 20 * 0.3);
     a.centre[2] = 0.7 * std::sin(t / 20 * 0.4);
-    // Switching the swing on makes ropeB's centre jump onto its path.
-    const bool swinging = f >= frames / 2;
+    // Switching the swing on makes ropeB's centre jump onto its path (long
+    // runs only: the chains need rope time to follow, which short runs lack).
+    const bool swinging = seconds > 60 && f >= frames / 2;
     b.centre[0] = swinging ? 0.5 + 0.4 * std::sin(t / 20 * 0.25) : 0;
-    if (f % long(3 * fps) == 0 && f < frames - long(fps)) {
+    // No keys in the last 30 frames: the end check wants the roots at rest.
+    if (f % long(3 * fps) == 0 && f < frames - std::max(30L, long(fps))) {
       a.centre[0] -= 0.02;
       a.angleA += 0.1f;
       b.angleA -= 0.15f;
@@ -111,8 +113,8 @@ TEST(ObjectShow, RopesThroughTheShowAtAnyFrameRate) {
     double seconds;
   };
   const Run runs[] = {{5, false, kShowSeconds}, {5, true, kShowSeconds},
-                      {30, false, kShowSeconds / 2}, {30, true, kShowSeconds / 4},
-                      {144, false, kShowSeconds / 8}, {144, true, kShowSeconds / 16}};
+                      {30, false, kShowSeconds / 4}, {30, true, kShowSeconds / 8},
+                      {144, false, kShowSeconds / 16}, {144, true, kShowSeconds / 32}};
   for (const Run& r : runs) {
     SCOPED_TRACE(testing::Message() << r.fps << " fps " << (r.fixed ? "fixed" : "realtime"));
     const Stretch stretch = RunRopes(r.fps, r.fixed, r.seconds);

@@ -85,8 +85,45 @@ capture-options)
     grep -q "^usage:" "$work/err.txt" || fail "'$args' printed no usage"
   done
   ;;
+keytrack-escape)
+  # A key track whose last entry is Escape ends the show by itself, with status
+  # 0, once the music passes it (after the loader screen).
+  need_assets
+  mkdir -p "$work/run" && link_run_dir
+  rm "$work/run/keys.dat"
+  printf 'z 0.2\n^ 0.4\n\033 0.6\n' >"$work/run/keys.dat"
+  cd "$work/run" && SDL_AUDIODRIVER=dummy timeout 150 ./kelvane12 >out.txt 2>err.txt
+  rc=$?
+  [ $rc -eq 0 ] || fail "exit status $rc, expected 0: $(tail -n 3 err.txt)"
+  ;;
+record-keys)
+  # Live keys sent to the window are recorded in keys.dat's format; the
+  # recording, replayed as the key track, ends the show the same way.
+  need_assets
+  mkdir -p "$work/run" && link_run_dir
+  rm "$work/run/keys.dat" && : >"$work/run/keys.dat"
+  cd "$work/run"
+  KELVANE_RECORD="$work/recorded.dat" SDL_AUDIODRIVER=dummy ./kelvane12 >out.txt 2>err.txt &
+  pid=$!
+  window=$(timeout 60 xdotool search --sync --name '^kelvane12$' | head -n 1)
+  [ -n "$window" ] || { kill $pid; fail "no window named kelvane12"; }
+  sleep 2
+  for key in z braceleft 8 Escape; do xdotool key --window "$window" $key; sleep 0.5; done
+  i=0
+  while kill -0 $pid 2>/dev/null && [ $i -lt 60 ]; do sleep 0.5; i=$((i + 1)); done
+  kill -0 $pid 2>/dev/null && { kill -9 $pid; fail "Escape did not end the show"; }
+  wait $pid
+  rc=$?
+  [ $rc -eq 0 ] || fail "exit status $rc after Escape"
+  keys=$(cut -c1 "$work/recorded.dat" | tr -d '\n' | od -An -c | tr -d ' ')
+  [ "$keys" = 'z{8033' ] || fail "recorded keys '$keys': $(cat "$work/recorded.dat")"
+  cp "$work/recorded.dat" keys.dat.new && rm keys.dat && mv keys.dat.new keys.dat
+  SDL_AUDIODRIVER=dummy timeout 150 ./kelvane12 >out2.txt 2>err2.txt
+  rc=$?
+  [ $rc -eq 0 ] || fail "replaying the recording: exit status $rc, expected 0"
+  ;;
 *)
-  echo "usage: program_test.sh missing-music|missing-shader|window-escape|capture-repeat|capture-options RUNDIR" >&2
+  echo "usage: program_test.sh missing-music|missing-shader|window-escape|capture-repeat|capture-options|keytrack-escape|record-keys RUNDIR" >&2
   exit 2
   ;;
 esac
