@@ -97,7 +97,10 @@ Feedback Capture(const std::function<void()>& fn) {
     const int token = static_cast<int>(buffer[k]);
     if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
       const Vec3d e = point(k + 1), s = point(k + 4);
-      if (e.x == s.x && e.y == s.y && e.z == s.z) out.bolts.push_back({s, e, s});
+      if (e.x == s.x && e.y == s.y && e.z == s.z) {
+        out.bolts.emplace_back();
+        out.bolts.back().start = s;
+      }
       if (!out.bolts.empty()) {
         Bolt& b = out.bolts.back();
         b.end = e;
