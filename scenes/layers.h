@@ -11,6 +11,7 @@ void DrawRing(float radius);
 // An arrow head pointing along +x (GL_POLYGON).
 void DrawChevron(float x);
 // The first act's wire layer (200 < T < 630): wire icosahedra, then wireBody.
+// The caller tests the window; the layer advances its own state every call.
 void DrawWireLayer();
 // The seven pulse figures fired by the director's keys, after the turn by
 // turn index B (applied without a push: it stays in force).
@@ -26,6 +27,15 @@ void DrawCloudLightning(CRopeObject& rope);
 void DrawBodyLightning(CRopeObject& rope);
 // Threads growing from the first rope's chains to the second's.
 void DrawThreads(CRopeObject& first, CRopeObject& second);
+
+// The wire layer's program-lifetime state, changed only in frames it runs.
+struct WireLayerState {
+  float brightness = 1.0f;          // scales the layer's colour on the next frame
+  float size1 = 0, size2 = 0;       // random offsets of the two icosahedra's sizes
+  float timer1 = 0, timer2 = 0, timer3 = 0;  // frame-factor counters
+  float turn1 = 0, turn2 = 0;       // accumulated turn angles, degrees
+};
+extern WireLayerState wireLayer;
 
 // Rotation by a turn index: 1, 2, 3 turn by 90, 180, 270 degrees about y.
 void ApplyTurn(int turnIndex);

@@ -1,0 +1,232 @@
+// The icosahedron chain: eight small solid icosahedra hung on a chain of
+// rotations, seven black and the last one red. Up to T = 1495 the links sit
+// on accumulated rotations with an opening spread and random jitter; after it
+// each link spins in its own frame and the chain opens out.
+#include "scenes/icosahedron_chain.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/gl.h"  // before GLUT: GLEW must come first
+#include <GL/glut.h>
+
+#include "runtime/random.h"
+#include "runtime/timeline.h"
+#include "scenes/layers.h"
+#include "scenes/scene_state.h"
+
+namespace {
+constexpr float kSecondArrangementStart = 1495;  // N is 0 up to and including this T
+
+// Push, uniform scale, GLUT's unit solid icosahedron, pop.
+void DrawSolidIcosahedron(float size) {
+  glPushMatrix();
+  glScalef(size, size, size);
+  glutSolidIcosahedron();
+  glPopMatrix();
+}
+
+// One link's random shake. The three draws are taken even when the jitter is
+// 0, so the shared generator advances by three per link on every frame; the
+// first draw goes to z, the last to x.
+void Jitter(float jitter) {
+  const double z = RandomUnit() - 0.5;
+  const double y = RandomUnit() - 0.5;
+  const double x = RandomUnit() - 0.5;
+  glTranslated(x * jitter, y * jitter, z * jitter);
+}
+
+// Up to T = 1495: every link's rotation and offset accumulates onto the
+// previous link's; ends on the modelview matrix RenderScene was called with.
+void DrawFirstArrangement(float t) {
+  const float g = ChainSpeed(t);
+  const float l = ChainLinkOffset(t);
+  const float jitter = ChainJitter(t);
+  const bool closeUp = t > 634 && t < 730;
+
+  if (t > 500 && t < 525) glScalef(3.2f, 3.2f, 3.2f);
+  glDisable(GL_LINE_SMOOTH);
+  glPushMatrix();
+  if (t > 630 && t < 1495) glScalef(2, 2, 2);
+  glColor4f(0, 0, 0, 1);
+
+  glRotatef(3.4f * g * t, 1, 1, 1);
+  Jitter(jitter);
+  glTranslatef(-l, -0.3f * l, -1.5f * l);
+  DrawSolidIcosahedron(0.15f);
+
+  glRotatef(2.4f * g * t, 0.2f, 1.5f, -1);
+  glTranslatef(l, -0.1f * l, -1.5f * l);
+  Jitter(jitter);
+  DrawSolidIcosahedron(0.15f);
+
+  glRotatef(1.4f * g * t, -0.2f, -0.5f, -0.4f);
+  Jitter(jitter);
+  glTranslatef(0.4f * l * g, 0.3f * l, 1.15f * l);  // the x offset shrinks with the speed
+  DrawSolidIcosahedron(0.15f);
+
+  glRotatef(0.4f * g * t, -0.1f, -0.7f, -0.1f);
+  Jitter(jitter);
+  glTranslatef(-0.4f * l, -0.3f * l, -1.15f * l);
+  DrawSolidIcosahedron(0.15f);
+
+  glRotatef(0.3f * g * t, -0.7f, -0.5f, -0.5f);
+  Jitter(jitter);
+  glTranslatef(0.23f * l, -0.23f * l, 1.25f * l);
+  DrawSolidIcosahedron(0.15f);
+
+  glRotatef(0.7f * g * t, -0.2f, -0.3f, -0.4f);
+  Jitter(jitter);
+  glTranslatef(0.13f * l, -0.13f * l, 1.15f * l);
+  DrawSolidIcosahedron(0.15f);
+
+  glRotatef(0.9f * g * t, -0.3f, -0.3f, -0.1f);
+  Jitter(jitter);
+  glTranslatef(0.33f * l, -0.53f * l, -0.85f * l);
+  if (closeUp) glScalef(0.05f, 0.05f, 0.05f);  // stays in force for the red link too
+  DrawSolidIcosahedron(0.15f);
+
+  glRotatef(1.1f * g * t, -0.4f, -0.2f, -0.2f);
+  glColor4f(1, 0, 0, 1);
+  Jitter(jitter);
+  glTranslatef(0.83f * l, -1.43f * l, 0.35f * l);
+  DrawSolidIcosahedron(0.15f);
+
+  glPopMatrix();
+  glEnable(GL_LINE_SMOOTH);
+  // Back to the matrix the display callback had when it called RenderScene:
+  // loading it leaves the stack depth as it is and drops the scene's
+  // transforms (and the entry's window transforms) for the layers after this.
+  glLoadMatrixd(sceneEntryModelview);
+}
+
+// After T = 1495: the links hang on accumulated rotations of one outer
+// matrix, but each spins and is offset by the spread in its own push.
+void DrawSecondArrangement(float t, float spread) {
+  const float q = 1.4f * spread;
+  const float w = 0.5f * q, h = 0.2f * q, m = -q, r = -0.2f * q, k = -0.3f * q, o = 0.4f * q,
+              s = 0.3f * q, p = 0.1f * q;
+
+  glPushMatrix();
+  glRotatef(3.4f * t, 1, 1, 1);
+
+  glPushMatrix();
+  glColor4f(0, 0, 0, 1);
+  glRotatef(5 * t + 20, q, h, w);
+  glTranslatef(q, 0, 0);
+  DrawSolidIcosahedron(0.15f);
+  glPopMatrix();
+
+  glRotatef(2.4f * t, 0.2f, 1.5f, -1);
+  glPushMatrix();
+  glRotatef(20, k, r, r);
+  glTranslatef(0, q, 0);
+  glTranslatef(q, 0, o);
+  glRotatef(8 * t + 20, q, r, w);
+  DrawSolidIcosahedron(0.15f);
+  glPopMatrix();
+
+  glRotatef(1.4f * t, -0.2f, -0.5f, -0.4f);
+  glPushMatrix();
+  glRotatef(14 * t + 20, s, h, r);
+  glTranslatef(q, s, 0);
+  glRotatef(q, 0.2f, 1.5f, -1);
+  glTranslatef(q, 0, k);
+  glRotatef(6 * t + 20, s, p, h);
+  DrawSolidIcosahedron(0.15f);
+  glPopMatrix();
+
+  glRotatef(0.4f * t, -0.1f, -0.7f, -0.1f);
+  glPushMatrix();
+  glTranslatef(q, w, 0);
+  glRotatef(8 * t + 30, q, r, h);
+  glTranslatef(0, 0, p);
+  glRotatef(14 * t + 30, q, h, h);
+  DrawSolidIcosahedron(0.15f);
+  glPopMatrix();
+
+  glRotatef(0.3f * t, -0.7f, -0.5f, -0.5f);
+  glPushMatrix();
+  glTranslatef(r, m, o);
+  DrawSolidIcosahedron(0.15f);
+  glPopMatrix();
+
+  glRotatef(0.7f * t, -0.2f, -0.3f, -0.4f);
+  glPushMatrix();
+  glTranslatef(h, 0, h);
+  glRotatef(14 * t + 30, m, r, r);
+  glTranslatef(w, h, 0);
+  DrawSolidIcosahedron(0.15f);
+  glPopMatrix();
+
+  glRotatef(0.9f * t, -0.3f, -0.3f, -0.1f);
+  glPushMatrix();
+  glTranslatef(q, 0, 1.2f * m);
+  glRotatef(17 * t + 10, 0.4f * m, 1.2f * q, h);
+  glTranslatef(o, 0.6f * m, w);
+  DrawSolidIcosahedron(0.15f);
+  glPopMatrix();
+
+  glRotatef(1.1f * t, -0.4f, -0.2f, -0.2f);
+  glPushMatrix();
+  glTranslatef(m, h, h);
+  glColor4f(1, 0, 0, 1);
+  glTranslatef(q, h, h);
+  glRotatef(11 * t + 20, o, 0.8f * q, s);
+  DrawSolidIcosahedron(0.3f);
+  glPopMatrix();
+
+  glPopMatrix();
+  glEnable(GL_LINE_SMOOTH);
+}
+}  // namespace
+
+float ChainSpread(float t) {
+  const float b = t > kSecondArrangementStart ? std::min((t - kSecondArrangementStart) * 0.125f, 1.0f)
+                                              : 0.0f;
+  const float c = b - 1;
+  return (c * c * c + 1) * 0.6f;
+}
+
+float ChainLinkOffset(float t) {
+  if (!(t > 570 && t < 630)) return 0;
+  const float a = std::min((t - 570) / 5, 1.0f);
+  float z = 0;
+  if (t > 605) {
+    // Quintic ease in and out over 20 tenths, held at 1 once it is through.
+    const float x = (t - 605) / 20;
+    if (x > 1) {
+      z = 1;
+    } else if (x < 0.5f) {
+      z = 16 * x * x * x * x * x;
+    } else {
+      const float y = 2 * x - 2;
+      z = 0.5f * y * y * y * y * y + 1;
+    }
+  }
+  return (a - z) * 0.15f;
+}
+
+float ChainSpeed(float t) { return InSlowMotionWindow(t) ? 0.2f : 2.0f; }
+
+float ChainJitter(float t) { return t > 1420 ? std::min((t - 1420) / 100, 1.0f) * 0.01f : 0.0f; }
+
+void DrawIcosahedronChain() {
+  const float t = demoTime;
+  glDisable(GL_LINE_SMOOTH);
+  if (t > 730 && t < 827) {
+    const float p = (t - 730) / 80;
+    glTranslatef((0.65f * p - 0.25f) * 10, 0, 1);  // slides from left to right
+  }
+  if (t > 634 && t < 730) {
+    // Tiny, near the left edge, bobbing once every five seconds.
+    const float e = 0.02f * t - std::floor(0.02f * t);
+    glTranslatef(-0.92f, e * e * 1.4f * 0.1f + 0.21f, 0);
+    glScalef(0.05f, 0.05f, 0.05f);
+  }
+  const float spread = ChainSpread(t);
+  if (spread == 0 || (t > 1054 && t < 1062.5f))
+    DrawFirstArrangement(t);
+  else
+    DrawSecondArrangement(t, spread);
+}

@@ -1,0 +1,201 @@
+// The icosahedron chain drawn under the scene's projection and transforms:
+// which arrangement runs, how many shared random draws it takes, the matrix
+// it leaves for the layers after it, its timed quantities, and what it puts
+// on screen. The frames are also saved as PNGs to look at.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "runtime/random.h"
+#include "runtime/timeline.h"
+#include "scenes/icosahedron_chain.h"
+#include "scenes/layers.h"
+#include "scenes/scene_state.h"
+#include "tests/gl_context.h"
+
+namespace {
+// A light grey clear, so the black links stand out from it.
+constexpr int kClearLevel = 128;
+
+// The standard light set of the scene renderer, colours before positions
+// before the material.
+void SetStandardLights() {
+  const GLfloat ambient0[] = {0.2f, 0.2f, 0.2f, 1}, diffuse0[] = {0.8f, 0.8f, 0.8f, 1},
+                white[] = {1, 1, 1, 1};
+  const GLfloat ambient1[] = {0.21f, 0.24f, 0.29f, 1}, diffuse1[] = {0.82f, 0.83f, 0.84f, 1},
+                specular1[] = {1.05f, 1.1f, 1.1f, 1};
+  const GLfloat position0[] = {0.5f, 0.5f, 0, 1}, position1[] = {-0.95f, 0.95f, 0, 1};
+  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
+  glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
+  glLightfv(GL_LIGHT1, GL_SPECULAR, specular1);
+  glLightfv(GL_LIGHT0, GL_POSITION, position0);
+  glLightfv(GL_LIGHT1, GL_POSITION, position1);
+  glMaterialfv(GL_FRONT, GL_AMBIENT, white);
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, white);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, white);
+  glMaterialf(GL_FRONT, GL_SHININESS, 25);
+}
+
+// Clears, sets the scene's projection, records the caller's modelview matrix
+// (moved off the identity so the test can tell them apart) as the scene entry
+// matrix, pushes as the display callback does, and builds the scene's
+// transforms and the state the chain is called with.
+void SetUpSceneFrame(float t) {
+  testgl::ResetState();
+  demoTime = t;
+  glClearColor(kClearLevel / 255.0f, kClearLevel / 255.0f, kClearLevel / 255.0f, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(88, 16.0 / 9.0, 0.01, 120);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(0.001f, -0.002f, 0.003f);
+  glGetDoublev(GL_MODELVIEW_MATRIX, sceneEntryModelview);
+  glPushMatrix();
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  SetStandardLights();
+  glEnable(GL_COLOR_MATERIAL);  // left on by the layers before the chain
+  glEnable(GL_NORMALIZE);       // the scaled links keep unit normals
+  glTranslatef(0, 0, -3);
+  glScalef(2.25f, 2.25f, 2.25f);
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_TEXTURE_2D);
+}
+
+void EndSceneFrame() {
+  glPopMatrix();
+  glFinish();
+}
+
+// What a frame shows: pixels that differ from the clear colour, the red and
+// the near-black ones among them, and the box around them.
+struct Coverage {
+  int covered = 0, red = 0, black = 0;
+  int minX = testgl::kWidth, maxX = -1, minY = testgl::kHeight, maxY = -1;
+};
+
+Coverage Measure() {
+  Coverage c;
+  const std::vector<unsigned char> rgb = testgl::ReadRgb();
+  for (int y = 0; y < testgl::kHeight; ++y) {
+    for (int x = 0; x < testgl::kWidth; ++x) {
+      const unsigned char* p = &rgb[(static_cast<size_t>(y) * testgl::kWidth + x) * 3];
+      if (std::abs(p[0] - kClearLevel) < 6 && std::abs(p[1] - kClearLevel) < 6 &&
+          std::abs(p[2] - kClearLevel) < 6)
+        continue;
+      ++c.covered;
+      if (p[0] > 100 && p[1] < 60 && p[2] < 60) ++c.red;
+      if (p[0] < 40 && p[1] < 40 && p[2] < 40) ++c.black;
+      c.minX = std::min(c.minX, x), c.maxX = std::max(c.maxX, x);
+      c.minY = std::min(c.minY, y), c.maxY = std::max(c.maxY, y);
+    }
+  }
+  return c;
+}
+
+// One call of the chain at T, as RenderScene's step makes it: the shared
+// random draws it took and the modelview matrix and stack depth around it.
+struct ChainCall {
+  int draws = -1;
+  GLint depthBefore = 0, depthAfter = 0;
+  double before[16], after[16];
+};
+
+ChainCall CallChain(float t) {
+  ChainCall c;
+  SetUpSceneFrame(t);
+  RandomSeed(38);
+  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &c.depthBefore);
+  glGetDoublev(GL_MODELVIEW_MATRIX, c.before);
+  DrawIcosahedronChain();
+  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &c.depthAfter);
+  glGetDoublev(GL_MODELVIEW_MATRIX, c.after);
+  EndSceneFrame();
+  const uint32_t next = RandomU32();
+  std::mt19937 reference(38);
+  for (int n = 0; n < 200 && c.draws < 0; ++n)
+    if (reference() == next) c.draws = n;
+  return c;
+}
+
+TEST(IcosahedronChain, ArrangementDrawsAndMatrixLeftBehind) {
+  // First arrangement (up to 1495 exactly): three draws per link, jitter or
+  // none, and the caller's matrix at the same stack depth for the later layers.
+  for (float t : {450.0f, 680.0f, 780.0f, 1058.0f, 1450.0f, 1495.0f}) {
+    const ChainCall c = CallChain(t);
+    EXPECT_EQ(c.draws, 24) << "T = " << t;
+    EXPECT_EQ(c.depthAfter, c.depthBefore) << "T = " << t;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], sceneEntryModelview[i]) << "T = " << t;
+  }
+  // Second arrangement: no draws, and the scene's own matrix as on entry.
+  for (float t : {std::nextafter(1495.0f, 2000.0f), 1510.0f}) {
+    const ChainCall c = CallChain(t);
+    EXPECT_EQ(c.draws, 0) << "T = " << t;
+    EXPECT_EQ(c.depthAfter, c.depthBefore) << "T = " << t;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], c.before[i]) << "T = " << t;
+    EXPECT_NE(c.after[14], sceneEntryModelview[14]);
+  }
+}
+
+TEST(IcosahedronChain, SpreadOffsetAndJitter) {
+  EXPECT_EQ(ChainSpread(1495), 0);
+  EXPECT_NEAR(ChainSpread(1495.4f), 0.6 * (1 - std::pow(0.95, 3)), 2e-5);
+  EXPECT_NEAR(ChainSpread(1503), 0.6, 1e-6);
+  EXPECT_NEAR(ChainSpread(1600), 0.6, 1e-6);
+
+  EXPECT_EQ(ChainLinkOffset(570), 0);
+  EXPECT_NEAR(ChainLinkOffset(572.5f), 0.075, 1e-6);
+  EXPECT_NEAR(ChainLinkOffset(605), 0.15, 1e-6);
+  EXPECT_NEAR(ChainLinkOffset(615), 0.075, 1e-6);  // halfway through the quintic close
+  EXPECT_NEAR(ChainLinkOffset(625), 0, 1e-6);
+  EXPECT_EQ(ChainLinkOffset(630), 0);
+
+  EXPECT_EQ(ChainJitter(1420), 0);
+  EXPECT_NEAR(ChainJitter(1470), 0.005, 1e-7);
+  EXPECT_NEAR(ChainJitter(1600), 0.01, 1e-7);
+}
+
+TEST(IcosahedronChain, FramesOnScreen) {
+  const std::string outDir = std::string(KELVANE_RUN_DIR) + "/../test-output/";
+  std::filesystem::create_directories(outDir);
+  Coverage at[2000];
+  for (float t : {450.0f, 572.0f, 590.0f, 615.0f, 680.0f, 760.0f, 780.0f, 1450.0f, 1495.05f, 1496.0f,
+                  1500.0f, 1510.0f}) {
+    SetUpSceneFrame(t);
+    DrawIcosahedronChain();
+    EndSceneFrame();
+    char name[64];
+    snprintf(name, sizeof name, "chain_%06.1f.png", t);
+    testgl::SavePng(outDir + name);
+    at[static_cast<int>(t)] = Measure();
+  }
+  // Spread out (590), the red last link shows beside the black ones.
+  EXPECT_GT(at[590].red, 100);
+  EXPECT_GT(at[590].black, 1000);
+  // With no offset the links share one centre and the small red one hides in the black.
+  EXPECT_GT(at[450].black, 1000);
+  // In the close-up the chain is a few pixels, left of the centre, in the upper half.
+  EXPECT_GT(at[680].covered, 0);
+  EXPECT_LT(at[680].maxX - at[680].minX, 20);
+  EXPECT_LT(at[680].maxX, 500);
+  EXPECT_GT(at[680].minY, 360);
+  // Sliding right: near the camera and large while it crosses, gone again by 780.
+  EXPECT_GT(at[760].covered, 10000);
+  EXPECT_EQ(at[780].covered, 0);
+  // The second arrangement opens out: the red link and a wider box.
+  EXPECT_GT(at[1510].red, 100);
+  EXPECT_GT(at[1510].maxX - at[1510].minX, 2 * (at[1495].maxX - at[1495].minX));
+}
+}  // namespace

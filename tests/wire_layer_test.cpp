@@ -1,0 +1,320 @@
+// The wire layer and the pulse figures: how many random draws each frame
+// takes, the pulse stamps' advance and reset at their bounds, the strengths
+// that are easy to get wrong, the turn that outlives the layer, and pixels
+// that show each figure after its key and not once it has expired. Pictures
+// of the layers go to the test-output directory beside the run directory.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/director.h"
+#include "runtime/random.h"
+#include "runtime/timeline.h"
+#include "scenes/layers.h"
+#include "tests/gl_context.h"
+
+namespace {
+constexpr float kGrey = 0.9462890625f;
+
+void SetTime(float t, float f) {
+  demoTime = t;
+  demoTimeDouble = t;
+  frameFactor = f;
+}
+
+// Every pulse stamp at 0: at T = 500 no figure draws.
+void ClearPulses() {
+  director = DirectorState{};
+  director.pulseAStamp = director.pulseBStamp = director.pulseCStamp = 0;
+  director.pulseDStamp = director.pulseEStamp = director.pulseFStamp = 0;
+  director.pulseGStamp = 0;
+}
+
+// Each pulse figure: a key that fires it, its stamp and its window length.
+struct Figure {
+  const char* name;
+  unsigned char key;
+  float DirectorState::*stamp;
+  float window;
+};
+const Figure kFigures[] = {
+    {"nest", 't', &DirectorState::pulseDStamp, 80.5f},
+    {"ring", ',', &DirectorState::pulseBStamp, 4.5f},
+    {"widering", '3', &DirectorState::pulseAStamp, 3.5f},
+    {"frame", 'h', &DirectorState::pulseEStamp, 4.5f},
+    {"beam", 's', &DirectorState::pulseCStamp, 4.5f},
+    {"chevrons", 'r', &DirectorState::pulseFStamp, 9.5f},
+    {"slider", 'e', &DirectorState::pulseGStamp, 9.5f},
+};
+
+// Whether the program-wide generator has taken exactly `draws` outputs since
+// it was seeded with 38.
+bool TookDraws(int draws) {
+  std::mt19937 reference(38);
+  reference.discard(draws);
+  return RandomU32() == reference();
+}
+
+// The scene as the renderer hands it to these layers: its projection,
+// translate (0, 0, -3), scale 2.25, the destination-colour blend of the blend
+// switch, black, depth test on.
+void SetUpScene() {
+  testgl::ResetState();
+  glClearColor(0.041f, 0.034f, 0.04f, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  gluPerspective(88, 1280.0f / 720.0f, 0.01, 120);
+  glMatrixMode(GL_MODELVIEW);
+  glTranslatef(0, 0, -3);
+  glScalef(2.25f, 2.25f, 2.25f);
+  glLineWidth(2);
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_SRC_COLOR);
+  glColor4f(0, 0, 0, 1);
+  glEnable(GL_DEPTH_TEST);
+}
+
+// As the wire layer leaves the state for the pulse figures.
+void SetUpPulseScene() {
+  SetUpScene();
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_COLOR_MATERIAL);
+}
+
+// Pixels that differ from the clear colour by more than 3 in some channel.
+int CountMarkedPixels() {
+  glFinish();
+  const std::vector<unsigned char> rgb = testgl::ReadRgb();
+  const int clear[3] = {10, 9, 10};  // (0.041, 0.034, 0.04) in bytes
+  int marked = 0;
+  for (size_t k = 0; k + 2 < rgb.size(); k += 3)
+    for (int c = 0; c < 3; ++c)
+      if (std::abs(rgb[k + c] - clear[c]) > 3) {
+        ++marked;
+        break;
+      }
+  return marked;
+}
+
+std::string OutputDir() {
+  const std::string dir = std::string(KELVANE_RUN_DIR) + "/../test-output/";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+std::array<float, 4> CurrentColour() {
+  std::array<float, 4> colour{};
+  glGetFloatv(GL_CURRENT_COLOR, colour.data());
+  return colour;
+}
+
+TEST(WireLayer, RandomDrawsPerFrameByTimeRange) {
+  struct Case {
+    float t, f, timer2, timer3;
+    int draws;
+  };
+  const Case cases[] = {
+      {250, 1, 0, 0, 1},       // before 300: the brightness flicker only
+      {250, 31, 0, 0, 4},      // all three timers expire: two sizes, a brightness, the flicker
+      {250, 1, 0, 4.0f, 1},    // timer 3 reaches 5 exactly: not expired
+      {250, 1, 0, 4.5f, 2},    // timer 3 passes 5
+      {250, 1, 29.5f, 0, 3},   // timer 2 passes 30: two sizes
+      {250, 0, 0, 4.5f, 2},    // a frame factor of 0 counts as 1
+      {299.9f, 1, 0, 0, 1},
+      {300, 1, 0, 0, 0},       // from 300 on only the timers draw
+      {350, 31, 0, 0, 3},
+      {399.9f, 1, 0, 0, 0},
+      {400, 1, 0, 0, 0},
+      {500, 31, 0, 0, 3},
+      {629, 1, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SetUpScene();
+    wireLayer = WireLayerState{};
+    wireLayer.timer2 = c.timer2;
+    wireLayer.timer3 = c.timer3;
+    SetTime(c.t, c.f);
+    RandomSeed(38);
+    DrawWireLayer();
+    EXPECT_TRUE(TookDraws(c.draws)) << "T " << c.t << " f " << c.f << " timer2 " << c.timer2
+                                   << " timer3 " << c.timer3;
+  }
+  wireLayer = WireLayerState{};
+  testgl::ResetState();
+}
+
+// Before 300 the brightness is redrawn every frame; from 300 on only when
+// timer 3 expires. Each frame's colour uses the previous frame's brightness.
+TEST(WireLayer, BrightnessRuleAroundThreeHundred) {
+  SetUpScene();
+  wireLayer = WireLayerState{};
+  RandomSeed(38);
+  std::mt19937 reference(38);
+  auto unit = [&reference] { return reference() * (1.0 / 4294967296.0); };
+
+  SetTime(250, 1);
+  DrawWireLayer();
+  std::array<float, 4> colour = CurrentColour();
+  EXPECT_FLOAT_EQ(colour[0], 0.9f);
+  EXPECT_FLOAT_EQ(colour[3], 0.5f);
+  const float flicker = static_cast<float>((unit() - 0.5) * 0.1 + 0.86);
+  EXPECT_FLOAT_EQ(wireLayer.brightness, flicker);
+  EXPECT_GE(flicker, 0.81f);
+  EXPECT_LT(flicker, 0.91f);
+
+  // Timer 3 stood at 1 after that frame: frames 2 to 5 keep the brightness.
+  SetTime(350, 1);
+  for (int frame = 2; frame <= 5; ++frame) {
+    DrawWireLayer();
+    colour = CurrentColour();
+    EXPECT_FLOAT_EQ(colour[0], 0.9f * flicker) << "frame " << frame;
+    EXPECT_FLOAT_EQ(colour[2], 0.94f * flicker) << "frame " << frame;
+    EXPECT_FLOAT_EQ(wireLayer.brightness, flicker) << "frame " << frame;
+  }
+  DrawWireLayer();  // timer 3 reaches 6
+  const float redrawn = static_cast<float>((unit() - 0.5) * 0.2 + 0.5);
+  EXPECT_FLOAT_EQ(wireLayer.brightness, redrawn);
+  EXPECT_EQ(wireLayer.timer3, 0.0f);
+  wireLayer = WireLayerState{};
+  testgl::ResetState();
+}
+
+// Each stamp advances by f and is reset to 0 exactly when T > D and
+// T - stamp >= D, with D the figure's own window.
+TEST(PulseFigures, StampsAdvanceAndResetAtTheirBounds) {
+  for (const Figure& p : kFigures) {
+    // T - (stamp + f) == D: expired; a quarter less: still drawn.
+    for (float f : {1.0f, 0.0f}) {
+      SetUpPulseScene();
+      ClearPulses();
+      SetTime(500, f);
+      director.*p.stamp = 499 - p.window;
+      DrawPulseFigures();
+      EXPECT_EQ(director.*p.stamp, 0.0f) << p.name << " f " << f;
+      ClearPulses();
+      director.*p.stamp = 499.25f - p.window;
+      DrawPulseFigures();
+      EXPECT_EQ(director.*p.stamp, 500.25f - p.window) << p.name << " f " << f;
+    }
+  }
+  // At T = 4 only the wide ring (window 3.5) is past its window; at T = 3.5
+  // none is, and an old stamp only advances.
+  for (float t : {3.5f, 4.0f}) {
+    SetUpPulseScene();
+    ClearPulses();
+    SetTime(t, 1);
+    for (const Figure& p : kFigures) director.*p.stamp = -1000;
+    DrawPulseFigures();
+    for (const Figure& p : kFigures) {
+      const bool reset = t > p.window;
+      EXPECT_EQ(director.*p.stamp, reset ? 0.0f : -999.0f) << p.name << " T " << t;
+    }
+  }
+  testgl::ResetState();
+}
+
+TEST(PulseFigures, StrengthsOfWideRingAndSlidingChevron) {
+  // The wide ring lives 3.5 but fades over 4.5: two units after the key its
+  // white ring has alpha 1 - 2/4.5. It is the last colour the layer sets.
+  SetUpPulseScene();
+  ClearPulses();
+  SetTime(500, 1);
+  director.pulseAStamp = 501;  // 502 after the advance
+  DrawPulseFigures();
+  std::array<float, 4> colour = CurrentColour();
+  EXPECT_FLOAT_EQ(colour[0], kGrey);
+  EXPECT_NEAR(colour[3], 1 - 2 / 4.5, 1e-6);
+
+  // The sliding chevron's e uses the signed T - stamp: just after the key it
+  // is negative and e is above 1 (with |d| it would be below 1).
+  SetUpPulseScene();
+  ClearPulses();
+  director.pulseGRandom = 0.25f;
+  director.pulseGStamp = 499.5f;  // d = -0.5 after the advance
+  DrawPulseFigures();
+  colour = CurrentColour();
+  const double k = 1 - 0.5 * 0.1 / 9.5, e = 1 + 0.5 / 9.5;
+  EXPECT_NEAR(colour[0], k * kGrey * e, 1e-5);
+  EXPECT_FLOAT_EQ(colour[3], 0.5f);
+  testgl::ResetState();
+}
+
+// The turn by index B is the only matrix change the layer leaves behind,
+// with every figure drawing; the beam alone takes two draws per frame.
+TEST(PulseFigures, TurnStaysAndBeamDrawsTwice) {
+  SetUpPulseScene();
+  glLoadIdentity();
+  ClearPulses();
+  SetTime(500, 1);
+  director.turnIndexB = 1;
+  for (const Figure& fig : kFigures) director.*fig.stamp = 500;
+  RandomSeed(38);
+  DrawPulseFigures();
+  EXPECT_TRUE(TookDraws(2));
+  GLdouble m[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, m);
+  const double turned[16] = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(m[i], turned[i], 1e-6) << "element " << i;
+  GLint depth = 0;
+  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+  EXPECT_EQ(depth, 1);
+
+  // Beam expired: no draws at all.
+  ClearPulses();
+  RandomSeed(38);
+  DrawPulseFigures();
+  EXPECT_TRUE(TookDraws(0));
+  testgl::ResetState();
+}
+
+// Each figure shows a few frames after its key (30 frames per second) and
+// leaves nothing once its stamp has expired.
+TEST(PulseFigures, FigureDrawsAfterKeyAndNotOnceExpired) {
+  const std::string dir = OutputDir();
+  RandomSeed(38);
+  for (const Figure& fig : kFigures) {
+    ClearPulses();
+    SetTime(500, 1);
+    HandleKey(fig.key);
+    for (int frame = 0; frame < 3; ++frame) {
+      SetUpPulseScene();
+      SetTime(500 + frame / 3.0f, 1);
+      DrawPulseFigures();
+    }
+    EXPECT_GT(CountMarkedPixels(), 500) << fig.name;
+    testgl::SavePng(dir + "pulse_" + fig.name + ".png");
+
+    // A stamp a full window behind T expires in this frame and draws nothing.
+    SetUpPulseScene();
+    director.*fig.stamp = demoTime - fig.window - 1;
+    DrawPulseFigures();
+    EXPECT_EQ(director.*fig.stamp, 0.0f) << fig.name;
+    EXPECT_EQ(CountMarkedPixels(), 0) << fig.name;
+  }
+  testgl::ResetState();
+}
+
+// The wire icosahedra and wireBody's lines draw, and are saved to look at.
+TEST(WireLayer, PicturesOfTheFirstAct) {
+  const std::string dir = OutputDir();
+  for (float t : {250.0f, 350.0f, 500.0f}) {
+    wireLayer = WireLayerState{};
+    SetUpScene();
+    SetTime(t, 1);
+    RandomSeed(38);
+    DrawWireLayer();
+    EXPECT_GT(CountMarkedPixels(), 2000) << "T " << t;
+    testgl::SavePng(dir + "wire_" + std::to_string(static_cast<int>(t)) + ".png");
+  }
+  wireLayer = WireLayerState{};
+  testgl::ResetState();
+}
+}  // namespace
