@@ -10,6 +10,12 @@
 
 constexpr int kRopePinned = 2;  // flag bit of a pinned particle
 
+// Lines that narrow to nothing (rope tips, dark spots of the lightning) ask GL
+// for widths at or below 0, which it rejects, keeping whatever width was set
+// last. They get this width instead: below every driver's minimum, so GL draws
+// its thinnest line, the same it draws for the small widths just above 0.
+constexpr float kThinnestLineWidth = 0.1f;
+
 struct RopeParticle {
   int flags = 0;
   float mass = 0;

@@ -1,4 +1,6 @@
 // Immediate-mode drawing of the ropes: coloured lines or textured, shaded quads.
+#include <algorithm>
+
 #include "objects/rope_object.h"
 #include "render/gl.h"
 #include "runtime/timeline.h"
@@ -44,7 +46,7 @@ void CRopeObject::Draw(int mode) {
         for (int i = 0; i <= S - 2; ++i) {
           const float h1 = Reach(*grid[i][j], centre);
           const float h2 = Reach(*grid[i + 1][j], centre);
-          glLineWidth(3.0f - 3.0f * h1);  // GL keeps the last width when this is <= 0
+          glLineWidth(std::max(3.0f - 3.0f * h1, kThinnestLineWidth));  // tips taper to a hairline
           glBegin(GL_LINE_STRIP);
           glColor4f(1.25f * h1 + 0.2f * t, 1.35f * h1 + 0.3f * t, 0.85f * h1 + 0.4f * t,
                     0.8f + 0.2f * t);

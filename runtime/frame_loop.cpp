@@ -7,6 +7,7 @@
 #include "objects/program_objects.h"
 #include "overlays/overlays.h"
 #include "overlays/textures.h"
+#include "particles/point_cloud.h"
 #include "render/post_passes.h"
 #include "render/render_target.h"
 #include "runtime/audio.h"
@@ -82,6 +83,7 @@ void UpdateFrame() {
   demoTimeDouble = demoTime;
   // The music position is read once for the whole scan of the key track.
   ReplayKeyTrack(seconds);
+  UpdatePointCloud(f * 0.25);
   StepSoftBodyFrame(softBody, demoTime);
   const float ropeStep = RopeStep(f);
   StepRopes(ropeA, ropeStep);

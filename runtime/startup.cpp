@@ -13,6 +13,7 @@
 #include "render/shaders.h"
 #include "runtime/director.h"
 #include "particles/particle_field.h"
+#include "particles/point_cloud.h"
 #include "runtime/frame_loop.h"
 #include "runtime/key_track.h"
 #include "runtime/random.h"
@@ -103,6 +104,7 @@ void StartUp(int argc, char** argv) {
   CreateRenderTarget();
   SetUpScreen();
   RandomSeed(38);
+  ScatterPointCloud();
   glutReshapeFunc(OnReshape);
   glutDisplayFunc(OnDisplay);
   glutKeyboardFunc(OnKeyboard);

@@ -1,28 +1,127 @@
 #include "scenes/scene_renderer.h"
 
-#include "render/gl.h"
+#include "render/gl.h"  // GLEW before any other GL header
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "objects/program_objects.h"
+#include "overlays/quads.h"
+#include "overlays/textures.h"
+#include "particles/particle_field.h"
+#include "particles/point_cloud.h"
+#include "render/render_target.h"
 #include "runtime/director.h"
 #include "runtime/random.h"
 #include "runtime/startup.h"
+#include "runtime/ticks.h"
 #include "runtime/timeline.h"
+#include "scenes/layers.h"
 #include "scenes/loader_screen.h"
+#include "scenes/noise.h"
+#include "scenes/picture_flash.h"
+#include "scenes/scene_state.h"
 
 float SceneFrameFactor() { return frameFactor == 0 ? 1.0f : frameFactor; }
 
 namespace {
+// Grey level of every line figure.
+constexpr float kLineGrey = 0.9462890625f;
+// Degrees to radians as the orbit camera converts them.
+constexpr double kOrbitRadians = 0.017452883333333336;
+// Pictures of the picture table the scene uses by number.
+constexpr int kTitlePictureA = 34;
+constexpr int kTitlePictureB = 36;
+constexpr int kLayerPicture = 18;
+constexpr int kRopePicture = 38;
+// The text cards: pictures 1 to 5, each fading out over this many tenths.
+constexpr float kTextCardStarts[5] = {1075.6f, 1101.7f, 1127.9f, 1154.0f, 1172.2999f};
+constexpr float kTextCardFade = 23.6087646484375f;
+constexpr GLbitfield kAllAttributes = 0xFFFFF;
+
+// a < t < b: every window of the scene excludes both bounds.
+bool Within(float t, float a, float b) { return t > a && t < b; }
+
 // The swell window: the clear colour flickers orange while the soft body grows.
-bool InSwellWindow(float t) { return t > 1268 && t < kSceneBaseTime; }
+bool InSwellWindow(float t) { return Within(t, 1268, kSceneBaseTime); }
+// The soft body's close-up, which also switches off the centre follow.
+bool InCloseUp(float t) { return Within(t, 634, 730); }
+// The rope layer drawn regardless of the layer switches, lowered.
+bool InLoweredRopeWindow(float t) { return Within(t, 1062.5f, 1072.5f); }
+
+// Puts one four-float vector into a light or material parameter.
+void SetLight(GLenum light, GLenum name, float a, float b, float c, float d) {
+  const GLfloat v[4] = {a, b, c, d};
+  glLightfv(light, name, v);
+}
+void SetMaterial(GLenum name, float a, float b, float c, float d) {
+  const GLfloat v[4] = {a, b, c, d};
+  glMaterialfv(GL_FRONT, name, v);
+}
+
+// The colours of the first light, the same in both light sets.
+void SetFirstLightColours() {
+  SetLight(GL_LIGHT0, GL_AMBIENT, 0.2f, 0.2f, 0.2f, 1);
+  SetLight(GL_LIGHT0, GL_DIFFUSE, 0.8f, 0.8f, 0.8f, 1);
+  SetLight(GL_LIGHT0, GL_SPECULAR, 1, 1, 1, 1);
+}
+
+// The second light's colours, with the ambient red that tells the sets apart.
+void SetSecondLightColours(float ambientRed) {
+  SetLight(GL_LIGHT1, GL_AMBIENT, ambientRed, 0.24f, 0.29f, 1);
+  SetLight(GL_LIGHT1, GL_DIFFUSE, 0.82f, 0.83f, 0.84f, 1);
+  SetLight(GL_LIGHT1, GL_SPECULAR, 1.05f, 1.1f, 1.1f, 1);
+}
+
+// Light colours, then positions, then a white material.
+void SetStandardLights() {
+  SetFirstLightColours();
+  SetSecondLightColours(0.21f);
+  SetLight(GL_LIGHT0, GL_POSITION, 0.5f, 0.5f, 0, 1);
+  SetLight(GL_LIGHT1, GL_POSITION, -0.95f, 0.95f, 0, 1);
+  SetMaterial(GL_AMBIENT, 1, 1, 1, 1);
+  SetMaterial(GL_DIFFUSE, 1, 1, 1, 1);
+  SetMaterial(GL_SPECULAR, 1, 1, 1, 1);
+  glMaterialf(GL_FRONT, GL_SHININESS, 25);
+}
+
+// Light colours, then a red glossy material, then positions far out.
+void SetSoftBodyLights() {
+  SetFirstLightColours();
+  SetSecondLightColours(0.31f);
+  SetMaterial(GL_AMBIENT, 1, 0, 0, 1);
+  SetMaterial(GL_DIFFUSE, 1, 0, 0, 1);
+  SetMaterial(GL_SPECULAR, 1, 1, 1, 1);
+  glMaterialf(GL_FRONT, GL_SHININESS, 60);
+  SetLight(GL_LIGHT0, GL_POSITION, 5.5f, 4.5f, 4.2f, 1);
+  SetLight(GL_LIGHT1, GL_POSITION, -6.5f, -7.5f, 2.3f, 1);
+}
+
+// The scene's viewport and aspect. The render target is 1280x720 whatever
+// the window is: on a larger desktop (the full-screen window fallback) the
+// window size would crop the scene, so while the render target is bound the
+// scene is laid out for the render size, and the composition scales it.
+void SceneViewportSize(int* width, int* height) {
+  GLint bound = 0;
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
+  const bool intoRenderTarget = renderTarget != 0 && static_cast<GLuint>(bound) == renderTarget;
+  *width = intoRenderTarget ? kRenderWidth : windowWidth;
+  *height = intoRenderTarget ? kRenderHeight : windowHeight;
+}
 
 // Main-phase frame set-up: depth writes, viewport and perspective from the
 // window and the director's field of view, then the clear.
 void SetUpSceneFrame() {
   glDepthMask(GL_TRUE);
   glEnable(GL_NORMALIZE);
-  glViewport(0, 0, windowWidth, windowHeight);
+  int width = 0, height = 0;
+  SceneViewportSize(&width, &height);
+  glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(director.fieldOfView,
-                 static_cast<float>(windowWidth) / static_cast<float>(windowHeight), 0.01, 120);
+  gluPerspective(director.fieldOfView, static_cast<float>(width) / static_cast<float>(height),
+                 0.01, 120);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glEnable(GL_DEPTH_TEST);
@@ -40,14 +139,323 @@ void SetUpSceneFrame() {
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
+
+// The opening: fade from black, pictures 34 and 36, then the title, all over
+// the particle field.
+void DrawTitleSequence(float t) {
+  glPushAttrib(kAllAttributes);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_LIGHT0);
+  glPushMatrix();
+  glDisable(GL_DEPTH_TEST);
+  if (t >= 0) FadeToBlack(1 - t / 10);
+
+  if (t >= 27) {
+    const float a = std::min((t - 27) / 10, 1.0f);
+    if (t < 47) DrawTextureQuad(pictureTable[kTitlePictureA], a);
+    const float b = 1 - (t - 47) / 10;
+    if (t >= 47 && b > 0 && b <= 1) DrawTextureQuad(pictureTable[kTitlePictureA], b);
+  }
+
+  // Picture 36 slides up from the start; its fade-out goes on below zero,
+  // which draws it invisibly.
+  const float y = (t - 30) * -0.00085f;
+  const float a36 = t >= 27 ? std::min((t - 27) / 10, 1.0f) : 0.0f;
+  if (t < 47)
+    DrawTextureQuadShiftedY(pictureTable[kTitlePictureB], a36, y);
+  else
+    DrawTextureQuadShiftedY(pictureTable[kTitlePictureB], std::min(1 - (t - 47) / 10, 1.0f), y);
+
+  if (t >= 60) {
+    const float a = std::min((t - 60) / 10, 1.0f);
+    if (t < 85) DrawTextureQuad(titleTexture, a);
+    const float b = 1 - (t - 85) / 10;
+    if (t >= 85 && b > 0 && b <= 1) DrawTextureQuad(titleTexture, b);
+  }
+  glPopMatrix();
+  glPopAttrib();
+}
+
+// Particle frames: the fluid under its own projection. Returns true when the
+// frame ends here (the title sequence, before the field's restart).
+bool RunParticleFrame(float t, float f) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glViewport(0, 0, kRenderWidth, kRenderHeight);
+  gluPerspective(35, 1, 0.1, 100);
+  glMatrixMode(GL_MODELVIEW);
+
+  particleFrameFactor = f;
+  particleClock += 0.005f * f;
+  if (t > 1268 && particleRestarted == 0) {
+    RestartParticleField();
+    particleRestarted = 1;
+  }
+  if (particleRestarted) glDisable(GL_LIGHTING);
+  UpdateAndDrawParticleField(static_cast<int>(t));
+  if (particleRestarted) return false;
+  DrawTitleSequence(t);
+  return true;
+}
+
+// The scene follows the ropes' centres, and the ropes turn a little.
+void FollowRopeCentres(float t) {
+  const float s = InSlowMotionWindow(t) ? 0.1f : 1.0f;
+  glTranslatef(-s * static_cast<float>(ropeB.centre[0]), -s * static_cast<float>(ropeB.centre[1]),
+               -s * static_cast<float>(ropeB.centre[2]));
+  glTranslatef(s * static_cast<float>(ropeA.centre[0]), s * static_cast<float>(ropeA.centre[1]),
+               s * static_cast<float>(ropeA.centre[2]));
+  ropeA.angleA += 0.005f;
+  ropeB.angleA -= 0.0025f;
+  ropeA.PlaceRoots();
+  ropeB.PlaceRoots();
+}
+
+// Translation, point, line, blend and scale state every layer starts from.
+void SetUpLayers(float t) {
+  glTranslatef(0, 0, -3);
+  glPointSize(1);
+  glLineWidth(2);
+  glColor3f(kLineGrey, kLineGrey, kLineGrey);
+  glEnable(GL_POINT_SMOOTH);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_LINE_SMOOTH);
+  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+  glEnable(GL_NORMALIZE);
+  glScalef(4.5f, 4.5f, 4.5f);
+  if (Within(t, 867, 1100)) glScalef(1.5f, 1.5f, 1.5f);
+  glScalef(0.5f, 0.5f, 0.5f);
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, pictureTable[kLayerPicture]);
+  // This blend function stays for the wire layer and the pulse figures.
+  if (director.blendSwitch) glBlendFunc(GL_SRC_ALPHA, GL_SRC_COLOR);
+  glColor4f(kLineGrey, kLineGrey, kLineGrey, 1);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_DEPTH_TEST);
+}
+
+// The camera circles ropeA's centre, slowly in the slow-motion windows.
+void OrbitCamera(float t) {
+  const float k = InSlowMotionWindow(t) ? 0.1f : 1.0f;
+  const float yaw = static_cast<float>(std::sin(0.02 * t) * 65 * k * kOrbitRadians);
+  const float pitch = static_cast<float>(std::cos(0.012 * t) * 45 * k * kOrbitRadians);
+  const float d = static_cast<float>(std::sin(0.19 * t) * 0.3 * k);
+  gluLookAt(-std::sin(yaw) * std::cos(pitch) * d, -std::sin(pitch) * d,
+            -std::cos(yaw) * std::cos(pitch) * d, static_cast<float>(ropeA.centre[0]),
+            static_cast<float>(ropeA.centre[1]), static_cast<float>(ropeA.centre[2]), 0, 1, 0);
+}
+
+bool InOrbitWindow(float t) {
+  return t > 640 && t < 1520 && !InCloseUp(t) && !Within(t, 730, 827) && !Within(t, 1049, 1054) &&
+         !InLoweredRopeWindow(t);
+}
+
+// The spinning soft body with its own lights: close-up drift, swell growth
+// and the once-frozen shift.
+void DrawSoftBodyLayer(float t, float f) {
+  glColor3f(0, 0, 0);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_COLOR_MATERIAL);
+  glDisable(GL_BLEND);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  SetSoftBodyLights();
+
+  glPushMatrix();
+  if (!InCloseUp(t)) glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);
+  glScalef(0.4f, 0.4f, 0.4f);
+  ApplyTurn(director.turnIndexA);
+  if (InCloseUp(t)) {
+    glScalef(0.18f, 0.18f, 0.18f);
+    glTranslatef(-4.2f, -1.2f, 0);
+    glRotatef(0.5f * t, 0, 1, 0);
+    closeUpDrift += 0.009f * f;
+    glTranslatef(closeUpDrift, 0, 0);
+  }
+  if (InSwellWindow(t)) {
+    const float w = (t - 1268) / 19 - 1;
+    const float s = (w * w * w + 1) * 2.25f + 1;
+    glScalef(s, s, s);
+  }
+  if (Within(t, 760, 823)) {
+    if (!(sceneOnceFlags & kSoftBodyShiftFrozen)) {
+      softBodyShift = (t - 760) / 63;
+      sceneOnceFlags |= kSoftBodyShiftFrozen;
+    }
+    glTranslatef(0.6f * softBodyShift, 0, 0);
+  }
+  glEnable(GL_DEPTH_TEST);
+  if (!Within(t, 730, 827)) softBody.Draw();
+  glPopMatrix();
+}
+
+bool InPulseWindow(float t) {
+  return (Within(t, 400, 600) || t > 700) && t < 1700 && !Within(t, 1049, 1054) &&
+         !Within(t, 1054, 1062.5f) && !InLoweredRopeWindow(t) && !InSwellWindow(t) &&
+         !Within(t, 1295, 1406);
+}
+
+// The flash's window; its upper bound only holds in double precision.
+bool InPictureFlashWindow(float t, double exact) {
+  return t > 840 && t < 1720 && !(exact > 1049 && exact < 1078.2231755859375) &&
+         !InSwellWindow(t) && !Within(t, 1295, 1406) && !Within(t, 1420, 1495);
+}
+
+// The ropes' centres follow noise paths while their swing switches are on.
+// All six sums are taken every frame.
+void DriftRopeCentres(float t) {
+  const float x = t / 20;
+  const float a0 = OctaveNoise(x, 0, 0.2f);
+  const float a1 = OctaveNoise(x, 22, 0.3f);
+  const float a2 = OctaveNoise(x, 62, 0.4f);
+  const float b0 = OctaveNoise(x, 12, 0.25f);
+  const float b1 = OctaveNoise(x, 32, 0.35f);
+  const float b2 = OctaveNoise(x, 42, 0.45f);
+  if (director.ropeASwing) {
+    ropeA.centre[0] = 0.8f * a0;
+    ropeA.centre[1] = 0.8f * a1;
+    ropeA.centre[2] = 0.7f * a2;
+    ropeA.PlaceRoots();
+  }
+  if (director.ropeBSwing) {
+    ropeB.centre[0] = 0.9f * b0;
+    ropeB.centre[1] = 0.8f * b1;
+    ropeB.centre[2] = 0.9f * b2;
+    ropeB.PlaceRoots();
+  }
+}
+
+bool InPointCloudWindow(float t) {
+  return t > 200 && !Within(t, 845, 865) && !InSwellWindow(t) && !Within(t, 1049, 1054) &&
+         !Within(t, 1295, 1406);
+}
+
+bool InChainWindow(float t) {
+  return Within(t, 400, 630) || InCloseUp(t) || Within(t, 730, 827) ||
+         Within(t, 1054, 1062.5f) || Within(t, 1420, 1700);
+}
+
+// The rope layer's body runs with both layer switches on outside its gaps,
+// and in the lowered window regardless of them.
+bool RopeLayerRuns(float t) {
+  if (Within(t, 1049, 1054) || Within(t, 1054, 1062.5f)) return false;
+  const bool switched = director.layerSwitch1 && director.layerSwitch2 &&
+                        !Within(t, 845, 865) && !Within(t, 1049, 1054) &&
+                        !Within(t, 1295, 1406) && !Within(t, 1420, 1495);
+  return switched || InLoweredRopeWindow(t);
+}
+
+// Text cards, greetings, the fade before the particle field returns, and the
+// end screen.
+void DrawClosingOverlays(float t) {
+  glPushMatrix();
+  for (int card = 0; card < 5; ++card) {
+    const float start = kTextCardStarts[card];
+    const float o = 1 - (t - start) / kTextCardFade;
+    if (t >= start && o > 0 && o <= 1) DrawTextureQuad(pictureTable[card + 1], o);
+  }
+  glPopMatrix();
+
+  glPushMatrix();
+  glPushAttrib(kAllAttributes);
+  glDisable(GL_LIGHTING);
+  for (int i = 1; i <= 14; ++i)
+    DrawTimedCard(greetings[i], static_cast<float>(1298 + i * 4.4 * 1.64), 1.968f, 3.28f, 1.968f);
+  DrawTimedCard(greetings[15], static_cast<float>(1298 + 15 * 4.4 * 1.64), 1.2f, 33, 1.2f);
+  glPopAttrib();
+
+  if (Within(t, 1282, 1288)) FadeToBlack((t - 1282) / 6);
+
+  // The end screen fades in on the wall clock, whatever the music does.
+  if (t > 1765) {
+    if (!(sceneOnceFlags & kEndScreenClockStarted)) {
+      endScreenFirstTick = static_cast<float>(TickCountMs());
+      sceneOnceFlags |= kEndScreenClockStarted;
+    }
+    endScreenElapsed = (static_cast<float>(TickCountMs()) - endScreenFirstTick) / 70;
+    const float opacity = endScreenElapsed >= 0 ? std::min(endScreenElapsed / 120, 1.0f) : 0.0f;
+    DrawTextureQuad(endScreenTexture, opacity);
+  }
+  glPopMatrix();
+}
 }  // namespace
 
 void RenderScene() {
+  const float f = SceneFrameFactor();
   // Before the music the loader screen has the whole frame.
   if (!loadingDone) {
     RunLoaderScreen();
     return;
   }
   StartMusic();
+  glGetDoublev(GL_MODELVIEW_MATRIX, sceneEntryModelview);
   SetUpSceneFrame();
+  const float t = demoTime;
+
+  if (Within(t, 1049, 1054) || Within(t, 1295, 1406) || t < 200) {
+    if (RunParticleFrame(t, f)) return;
+  }
+
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  SetStandardLights();
+
+  if (!InCloseUp(t)) FollowRopeCentres(t);
+  SetUpLayers(t);
+  if (InOrbitWindow(t)) OrbitCamera(t);
+  if (InSoftBodyWindow(t)) DrawSoftBodyLayer(t, f);
+
+  glDisable(GL_TEXTURE_2D);
+  glColor4f(0, 0, 0, 1);
+  glEnable(GL_DEPTH_TEST);
+  if (Within(t, 200, 630)) DrawWireLayer();
+  if (InPulseWindow(t)) DrawPulseFigures();
+
+  glDisable(GL_CULL_FACE);
+  // A zero x of the centre makes this a turn about a zero axis.
+  if (t < 450 || Within(t, 1100, 1300))
+    glRotatef(35, 0, static_cast<float>(ropeA.centre[0]), 0);
+  glDisable(GL_LINE_SMOOTH);
+
+  if (InPictureFlashWindow(t, demoTimeDouble)) {
+    glPushMatrix();
+    ApplyTurn(director.turnIndexC);
+    DrawPictureFlash();
+    glPopMatrix();
+  }
+
+  glEnable(GL_LINE_SMOOTH);
+  glEnable(GL_DEPTH_TEST);
+  DriftRopeCentres(t);
+
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  if (InPointCloudWindow(t)) {
+    glPushMatrix();
+    glDisable(GL_TEXTURE_2D);
+    DrawPointCloud();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_LIGHTING);
+    glPopMatrix();
+  }
+
+  glEnable(GL_LIGHTING);
+  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_TEXTURE_2D);
+  // In its first arrangement the chain leaves the caller's matrix behind.
+  if (InChainWindow(t)) DrawIcosahedronChain();
+
+  currentRopeTexture = pictureTable[kRopePicture];
+  glPushAttrib(kAllAttributes);
+  if (RopeLayerRuns(t)) DrawRopeLayer();
+  glPopAttrib();
+
+  DrawClosingOverlays(t);
 }

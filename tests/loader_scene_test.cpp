@@ -12,6 +12,7 @@
 #include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
 #include "scenes/scene_renderer.h"
+#include "scenes/scene_state.h"
 #include "tests/gl_context.h"
 #include "tests/test_images.h"
 
@@ -128,7 +129,7 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   EXPECT_EQ(loadingDone, 1);
   EXPECT_EQ(musicStarted, 0);  // the loader's own frame does not start it
 
-  demoTime = 0;
+  demoTime = 200;  // a moment where no layer draws
   ExpectPixel(clock.FrameAt(finish + 41), 10, 9, 10);  // the main phase clears dark
   EXPECT_EQ(musicStarted, 1);
   std::filesystem::current_path(saved);
@@ -158,14 +159,13 @@ TEST(SceneRenderer, SetsUpTheFrameFromWindowAndDirector) {
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[2], 640);
   EXPECT_EQ(viewport[3], 480);
-  GLfloat projection[16], modelview[16];
+  GLfloat projection[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
   const float focal = 1 / std::tan(30 * 3.14159265f / 180);
   EXPECT_NEAR(projection[5], focal, 1e-4);
   EXPECT_NEAR(projection[0], focal * 480 / 640, 1e-4);
   EXPECT_NEAR(projection[10], -(120 + 0.01) / (120 - 0.01), 1e-4);  // near 0.01, far 120
-  EXPECT_FLOAT_EQ(modelview[12], 0);
+  EXPECT_EQ(sceneEntryModelview[12], 5);  // the caller's matrix, kept for the chain
   GLboolean depthMask = GL_FALSE;
   glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
   EXPECT_TRUE(depthMask);

@@ -1,0 +1,175 @@
+// The point cloud's GL-free half: scatter, per-frame motion, the glint
+// counters, the neighbour search and the random star colours.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "particles/point_cloud.h"
+#include "runtime/random.h"
+#include "runtime/timeline.h"
+
+double cloudPositions[kCloudPoints][3];
+double cloudVelocities[kCloudPoints][3];
+int glintStart = 0;
+float glintTime = -1.0f;
+int glintCounters[3] = {0, 0, 0};
+
+namespace {
+constexpr double kCloudEdge = 2 * kCloudHalfEdge;
+constexpr int kGlintPeriod = 27;        // frames between two glints of one window
+constexpr int kGlintStride = 100;       // points the glint moves on per glint
+constexpr int kLastGlintStart = 1400;   // 80 glint vertices from here still fit
+constexpr float kNeighbourDistance = 2.3f;
+
+// The neighbour grid: 15 cells of 2.4 per axis, one cell wider than the
+// neighbour distance, so every pair closer than 2.3 lies in adjacent cells.
+// Even and odd indices get separate grids because only pairs with an even
+// index difference count.
+constexpr int kGridCells = 15;
+constexpr double kCellEdge = kCloudEdge / kGridCells;
+constexpr int kGridSize = 2 * kGridCells * kGridCells * kGridCells;
+int cellStart[kGridSize + 1];
+int cellPoints[kCloudPoints];
+int pointCell[kCloudPoints][3];
+
+// A draw of rand() as a value 0 to 32767, whatever the library's RAND_MAX.
+int Rand15() { return rand() & 0x7FFF; }
+
+// Cell coordinate of one point coordinate; points outside the cube (or not
+// numbers) go to the border cells, which keeps adjacent points adjacent.
+int CellCoordinate(double c) {
+  const double cell = std::floor((c + kCloudHalfEdge) / kCellEdge);
+  if (!(cell >= 0)) return 0;
+  if (cell > kGridCells - 1) return kGridCells - 1;
+  return static_cast<int>(cell);
+}
+
+int CellIndex(int parity, int x, int y, int z) {
+  return ((parity * kGridCells + x) * kGridCells + y) * kGridCells + z;
+}
+
+// The neighbour test: distance in double precision, compared in single.
+bool AreNeighbours(int i, int j) {
+  const double dx = cloudPositions[i][0] - cloudPositions[j][0];
+  const double dy = cloudPositions[i][1] - cloudPositions[j][1];
+  const double dz = cloudPositions[i][2] - cloudPositions[j][2];
+  return static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz)) < kNeighbourDistance;
+}
+
+// Sorts the points into the grid by counting, each cell's points ascending.
+void FillNeighbourGrid() {
+  std::fill(cellStart, cellStart + kGridSize + 1, 0);
+  for (int i = 0; i < kCloudPoints; ++i) {
+    for (int c = 0; c < 3; ++c) pointCell[i][c] = CellCoordinate(cloudPositions[i][c]);
+    ++cellStart[CellIndex(i & 1, pointCell[i][0], pointCell[i][1], pointCell[i][2]) + 1];
+  }
+  for (int cell = 0; cell < kGridSize; ++cell) cellStart[cell + 1] += cellStart[cell];
+  static int fill[kGridSize];
+  std::copy(cellStart, cellStart + kGridSize, fill);
+  for (int i = 0; i < kCloudPoints; ++i)
+    cellPoints[fill[CellIndex(i & 1, pointCell[i][0], pointCell[i][1], pointCell[i][2])]++] = i;
+}
+}  // namespace
+
+void ScatterPointCloud() {
+  for (int k = 0; k < kCloudPoints; ++k) {
+    for (int c = 0; c < 3; ++c) cloudPositions[k][c] = (Rand15() / 32767.0 - 0.5) * kCloudEdge;
+    for (int c = 0; c < 3; ++c) Rand15();  // taken and discarded
+    for (int c = 0; c < 3; ++c) cloudVelocities[k][c] = 0;
+  }
+}
+
+void UpdatePointCloud(double step) {
+  // The same seed every frame: the random velocities repeat from frame to frame.
+  srand(1000);
+  const float t = demoTime;
+  const bool randomVelocities = t > 300 && t < 400;
+  float s = static_cast<float>(step);
+  if (InFirstPostWindow())
+    s = static_cast<float>(0.4 * s + 0.08 * s * step * (std::sin(0.005 * t) + 0.5));
+  for (int i = 0; i < kCloudPoints; ++i) {
+    double v[3];
+    if (randomVelocities) {
+      v[2] = (Rand15() / 32767.0f - 0.5) * 0.2;
+      v[1] = (Rand15() / 32767.0f - 0.5) * 0.22;
+      v[0] = (Rand15() / 32767.0f - 0.5) * 0.24;
+    } else {
+      const float u = i / 1500.0f;
+      v[2] = i < kCloudPoints / 2 ? 0.05 : u * 0.02 + 0.025;
+      v[1] = u * 0.03 - 0.16;
+      v[0] = u * 0.02 - 0.06;
+    }
+    for (int c = 0; c < 3; ++c) {
+      double& p = cloudPositions[i][c];
+      p += s * v[c];
+      cloudVelocities[i][c] = v[c];
+      if (!std::isfinite(p)) continue;  // the wrap loops below would never end
+      while (p < -kCloudHalfEdge) p += kCloudEdge;
+      while (p > kCloudHalfEdge) p -= kCloudEdge;
+    }
+  }
+}
+
+float StepGlint(int& counter, float t) {
+  if (++counter % kGlintPeriod == 0) {
+    counter = 0;
+    glintTime = t;
+    glintStart += kGlintStride;
+    if (glintStart > kLastGlintStart) glintStart = 0;
+  }
+  const float a = std::clamp(1 - (t - glintTime) / 10, 0.0f, 1.0f);
+  return a * a;
+}
+
+void CollectNeighbourPairs(std::vector<int>& first, std::vector<int>& second) {
+  first.clear();
+  second.clear();
+  FillNeighbourGrid();
+  std::vector<int> found;
+  for (int i = 0; i < kCloudPoints; ++i) {
+    found.clear();
+    const int* cell = pointCell[i];
+    const int x0 = std::max(cell[0] - 1, 0), x1 = std::min(cell[0] + 1, kGridCells - 1);
+    const int y0 = std::max(cell[1] - 1, 0), y1 = std::min(cell[1] + 1, kGridCells - 1);
+    const int z0 = std::max(cell[2] - 1, 0), z1 = std::min(cell[2] + 1, kGridCells - 1);
+    for (int x = x0; x <= x1; ++x)
+      for (int y = y0; y <= y1; ++y) {
+        // The z run of cells is contiguous in the grid.
+        const int* begin = cellPoints + cellStart[CellIndex(i & 1, x, y, z0)];
+        const int* end = cellPoints + cellStart[CellIndex(i & 1, x, y, z1) + 1];
+        for (const int* j = begin; j != end; ++j)
+          if (*j > i && AreNeighbours(i, *j)) found.push_back(*j);
+      }
+    // The plain loop meets the partners of i in index order.
+    std::sort(found.begin(), found.end());
+    for (int j : found) {
+      first.push_back(i);
+      second.push_back(j);
+    }
+  }
+}
+
+void CollectNeighbourPairsPlain(std::vector<int>& first, std::vector<int>& second) {
+  first.clear();
+  second.clear();
+  for (int i = 0; i < kCloudPoints; ++i)
+    for (int j = i + 2; j < kCloudPoints; j += 2)
+      if (AreNeighbours(i, j)) {
+        first.push_back(i);
+        second.push_back(j);
+      }
+}
+
+void RandomStarColour(int colour, float rgba[4]) {
+  // Base red, green and blue of colours 1 to 7; colour 7's red of 6 is
+  // clamped to 1 by the GL.
+  static const float kBase[7][3] = {{0.8f, 0.4f, 0.3f}, {0.9f, 0.4f, 0.3f}, {1.0f, 0.4f, 0.3f},
+                                    {0.7f, 0.3f, 0.3f}, {0.9f, 0.4f, 0.6f}, {0.9f, 0.3f, 0.6f},
+                                    {6.0f, 0.2f, 0.3f}};
+  const float* base = kBase[colour - 1];
+  const double d1 = RandomUnit(), d2 = RandomUnit(), d3 = RandomUnit(), d4 = RandomUnit();
+  rgba[0] = static_cast<float>(base[0] + 0.04 * d4);
+  rgba[1] = static_cast<float>(base[1] + 0.04 * d3);
+  rgba[2] = static_cast<float>(base[2] + 0.04 * d2);
+  rgba[3] = static_cast<float>(d1);
+}

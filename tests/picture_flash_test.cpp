@@ -1,0 +1,121 @@
+// The picture flash and the timed card: when they draw, what they draw, and
+// how many draws of the shared generator each takes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "overlays/textures.h"
+#include "runtime/director.h"
+#include "runtime/random.h"
+#include "runtime/timeline.h"
+#include "scenes/picture_flash.h"
+#include "tests/gl_context.h"
+
+namespace {
+// An opaque 4x4 texture of one colour.
+GLuint PlainTexture(unsigned char r, unsigned char g, unsigned char b) {
+  std::vector<unsigned char> texels;
+  for (int i = 0; i < 16; ++i) texels.insert(texels.end(), {r, g, b, 255});
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  return name;
+}
+
+// Draws taken since RandomSeed(38), found against a reference generator.
+int DrawsSinceSeed() {
+  const uint32_t next = RandomU32();
+  RandomSeed(38);
+  for (int n = 0; n <= 32; ++n)
+    if (RandomU32() == next) return n;
+  return -1;
+}
+
+class PictureEffects : public testing::Test {
+ protected:
+  void SetUp() override {
+    testgl::ResetState();
+    savedStep6 = pictureTable[6];
+    savedStep7 = pictureTable[7];
+    pictureTable[6] = PlainTexture(250, 0, 0);
+    pictureTable[7] = PlainTexture(0, 250, 0);
+    card = PlainTexture(0, 0, 200);
+    director = DirectorState{};
+    RandomSeed(38);
+  }
+  void TearDown() override {
+    pictureTable[6] = savedStep6;
+    pictureTable[7] = savedStep7;
+    demoTime = 0;
+  }
+  // One flash over black at demo time t; returns the draws it took.
+  int Flash(float t) {
+    testgl::ResetState();
+    demoTime = t;
+    RandomSeed(38);
+    DrawPictureFlash();
+    return DrawsSinceSeed();
+  }
+  // One card over black at demo time t; returns the draws it took.
+  int Card(float t, float start, float fadeIn, float hold, float fadeOut) {
+    testgl::ResetState();
+    glMatrixMode(GL_PROJECTION);
+    gluOrtho2D(0, 1, 0, 1);
+    glMatrixMode(GL_MODELVIEW);
+    demoTime = t;
+    RandomSeed(38);
+    DrawTimedCard(card, start, fadeIn, hold, fadeOut);
+    return DrawsSinceSeed();
+  }
+  GLuint savedStep6 = 0, savedStep7 = 0, card = 0;
+};
+}  // namespace
+
+// A flash shows for 10 tenths from its beat, before the beat too, three
+// draws per copy; the picture follows the director's texture step.
+TEST_F(PictureEffects, FlashShowsTheStepPictureForOneSecondAroundTheBeat) {
+  director.beatTime = 900;
+  director.textureStep = 7;
+  EXPECT_EQ(Flash(909.9f), 9);
+  // Three copies at 0.35 over black: 1 - 0.65^3 of the picture's green.
+  const auto centre = testgl::ReadPixel(640, 360);
+  EXPECT_NEAR(centre[1], std::lround(250 * (1 - std::pow(0.65, 3))), 3);
+  EXPECT_EQ(centre[0], 0);
+  testgl::SavePng(testing::TempDir() + "picture-flash.png");
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+
+  director.textureStep = 6;
+  EXPECT_EQ(Flash(890), 9);  // beat still ahead
+  EXPECT_GT(testgl::ReadPixel(640, 360)[0], 150);
+  EXPECT_EQ(Flash(910), 0);
+  EXPECT_EQ(testgl::ReadPixel(640, 360)[0], 0);
+
+  // From the start of the program the beat time 0 flashes the first second.
+  director.beatTime = 0;
+  EXPECT_EQ(Flash(9.5f), 9);
+  EXPECT_EQ(Flash(10), 0);
+}
+
+// Fade-in, hold, fade-out; a card not drawn takes no draws.
+TEST_F(PictureEffects, TimedCardFadesInHoldsAndFadesOut) {
+  EXPECT_EQ(Card(99.9f, 100, 2, 3, 4), 0);
+  EXPECT_EQ(Card(101, 100, 2, 3, 4), 3);  // half faded in
+  EXPECT_NEAR(testgl::ReadPixel(640, 360)[2], 100, 2);
+  // At the hold end exactly the card is in its fade-out, at full opacity.
+  EXPECT_EQ(Card(105, 100, 2, 3, 4), 3);
+  EXPECT_NEAR(testgl::ReadPixel(640, 360)[2], 200, 1);
+  EXPECT_EQ(Card(107, 100, 2, 3, 4), 3);  // half faded out
+  EXPECT_NEAR(testgl::ReadPixel(640, 360)[2], 100, 2);
+  EXPECT_EQ(Card(109, 100, 2, 3, 4), 0);
+  EXPECT_EQ(testgl::ReadPixel(640, 360)[2], 0);
+
+  // The shake stays within half a percent of the screen: the card still
+  // reaches the far corners' inner neighbours.
+  Card(103, 100, 2, 3, 4);
+  EXPECT_NEAR(testgl::ReadPixel(8, 8)[2], 200, 1);
+  EXPECT_NEAR(testgl::ReadPixel(1271, 711)[2], 200, 1);
+}
