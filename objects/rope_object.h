@@ -53,7 +53,9 @@ class CRopeObject {
   void ComputeDirections();
   // One frame step: AccumulateForces, PushFromCore, StepPredict, the limiter
   // over all links, then the same with StepCorrect, with bit-identical results,
-  // worked through in cache-sized blocks of chains.
+  // worked through in cache-sized blocks of chains. It relies on the link list
+  // as the constructor builds it (neighbour links row by row, then the
+  // skip-one links) and on rest lengths that never change.
   void AdvanceStep(float step);
   // Re-seats the pinned roots from their rest copies, turned and moved to the centre.
   void PlaceRoots();
