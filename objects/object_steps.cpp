@@ -25,16 +25,7 @@ bool StepSoftBodyFrame(CSoftObject& body, float time) {
   return true;
 }
 
-void StepRopeOnce(CRopeObject& rope, float step) {
-  rope.AccumulateForces();
-  rope.PushFromCore();
-  rope.StepPredict(step);
-  for (RopeLink& link : rope.links) rope.LimitLink(link, rope.stretchTolerance);
-  rope.AccumulateForces();
-  rope.PushFromCore();
-  rope.StepCorrect(step);
-  for (RopeLink& link : rope.links) rope.LimitLink(link, rope.stretchTolerance);
-}
+void StepRopeOnce(CRopeObject& rope, float step) { rope.AdvanceStep(step); }
 
 void StepRopes(CRopeObject& rope, float step) {
   // A step above the bound (a slow frame in the realtime build) runs as

@@ -57,6 +57,12 @@ class CRopeObject {
   void LimitLink(RopeLink& link, int tolerancePercent);
   // Per-particle direction across the chain, from the neighbour towards the root.
   void ComputeDirections();
+  // One frame step: AccumulateForces, PushFromCore, StepPredict, the limiter
+  // over all links, then the same with StepCorrect, with bit-identical results,
+  // worked through in cache-sized blocks of chains. It relies on the link list
+  // as the constructor builds it (neighbour links row by row, then the
+  // skip-one links) and on rest lengths that never change.
+  void AdvanceStep(float step);
   // Re-seats the pinned roots from their rest copies, turned and moved to the centre.
   void PlaceRoots();
   // Mode 0 lines, 1 textured quads, anything else nothing.
@@ -75,5 +81,20 @@ class CRopeObject {
   float angleB = 0;  // about y, then about x, radians
 
  private:
+  static constexpr int kStepBlock = 16;  // chains per block in AdvanceStep
+  static_assert(kStepBlock >= 2, "a block holds the first chain and its neighbour");
+
+  // One stage of AdvanceStep for the chains j0 to j1 - 1.
+  void AdvanceBlock(int j0, int j1, float step, bool correct);
+
+  // Per link, in list order: the limiter's tolerance for limitPercent_ and
+  // the squared length below which it leaves the link alone.
+  struct LinkLimit {
+    float tolerance;
+    double reachSquared;
+  };
+  std::vector<LinkLimit> limits_;
+  int limitPercent_ = -1;
+
   std::unique_ptr<RopeParticle[]> storage_;  // every particle, row by row
 };

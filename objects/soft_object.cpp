@@ -25,10 +25,6 @@ CSoftObject::CSoftObject(float offsetX, float offsetY, float offsetZ, float stif
   }
 }
 
-// Programs without GL (tests, tools) draw nothing; the drawing library's
-// definition replaces this one wherever it is linked.
-__attribute__((weak)) void CSoftObject::Draw() {}
-
 CSoftObject::~CSoftObject() {
   triangles.clear();
   springs.clear();

@@ -24,7 +24,7 @@ constexpr float kBodyLightningStart = 1100;
 constexpr float kThreadsStart = 1520;
 constexpr float kThreadsEnd = 1650;
 
-// A line width that GL accepts: the dark spot of the cloud lightning asks for
+// A line width that GL accepts: the dark spot of the cloud lightning can ask for
 // widths at or below 0, which become the thinnest line instead of leaving the
 // previous segment's width in force.
 void SetLineWidth(float width) { glLineWidth(std::max(width, kThinnestLineWidth)); }
@@ -183,23 +183,23 @@ void DrawRopeLayer() {
 void DrawCloudLightning(CRopeObject& rope) {
   glDisable(GL_TEXTURE_2D);
   BeginEffectLines();
-  const int rows = rope.rows, chains = rope.chains, stride = chains / 3;
+  const int chains = rope.chains, stride = chains / 3;
   const bool effect = director.effectSwitch != 0;
+  // With the effect switch on a dark narrow spot runs along the bolts once
+  // per 25 tenths; inside the layer's window it stays beyond their reach.
+  const float spot = Ramp(0.04f);
   const float reach = std::pow((demoTime - kCloudLightningStart) / 165 - 1, 3.0f) + 1;
   for (int q = kFirstLightningTarget; q < kCloudPoints; ++q) {
     const Vec3d target = {cloudPositions[q][0], cloudPositions[q][1], cloudPositions[q][2]};
     for (int j = 0; j < chains; j += stride) {
-      const Vec3d& tip = rope.grid[rows - 2][j]->position;
+      const Vec3d tip = ChainTip(rope, j);
       const Vec3d p = {float(tip.x), float(tip.y), float(tip.z)};
       Vec3d s = p;
       if (reach > 0) {
         // Straight bolt towards the star, one segment per 0.01; the first has zero length.
         for (float u = 0; u < reach;) {
           const Vec3d e = p * (1.0 - u) + target * double(u);
-          // With the effect switch on a dark narrow spot runs along the bolt.
-          const float v = effect ? 0.98f - 2 * std::exp(-1000 * (u - Ramp(0.04f)) *
-                                                         (u - Ramp(0.04f)))
-                                 : 0.98f;
+          const float v = effect ? 0.98f - 2 * std::exp(-1000 * (u - spot) * (u - spot)) : 0.98f;
           SetLineWidth(effect ? 2 * v : 2);
           glColor4f(v, v, v, 0.96f);
           Segment(e, s);
@@ -232,6 +232,7 @@ void DrawBodyLightning(CRopeObject& rope) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   const bool effect = director.effectSwitch != 0;
+  const float pulse = Ramp(0.04f);
   const float reach = std::pow((demoTime - kBodyLightningStart) / 160 - 1, 3.0f) + 1;
   const int bodyPoints = static_cast<int>(softBody.points.size());
   for (int j = 0; j < rope.chains && j < bodyPoints; j += 3) {
@@ -243,7 +244,7 @@ void DrawBodyLightning(CRopeObject& rope) {
       const Vec3d e = BentPath(p, q, u);
       float a;
       if (effect) {  // a bright pulse runs along every bolt
-        a = 2 * std::exp(-1000 * (u - Ramp(0.04f)) * (u - Ramp(0.04f))) + 0.6f;
+        a = 2 * std::exp(-1000 * (u - pulse) * (u - pulse)) + 0.6f;
         SetLineWidth(2 * a);
       } else {  // a flicker, one draw per segment
         a = 0.9f + 0.1f * static_cast<float>(RandomUnit());
@@ -261,6 +262,7 @@ void DrawThreads(CRopeObject& first, CRopeObject& second) {
   if (demoTime > kThreadsEnd) return;
   BeginEffectLines();
   const bool effect = director.effectSwitch != 0;
+  const float pulse = Ramp(0.07f);
   for (int j = 0; j < first.chains; j += 3) {
     const Vec3d p = ChainTip(first, j);
     const Vec3d q = second.grid[first.rows - 2][j]->position;
@@ -274,7 +276,7 @@ void DrawThreads(CRopeObject& first, CRopeObject& second) {
         const Vec3d e = BentPath(p, q, u);
         float b;
         if (effect) {
-          b = 2 * std::exp(-500 * (u - Ramp(0.07f)) * (u - Ramp(0.07f))) + 0.9f;
+          b = 2 * std::exp(-500 * (u - pulse) * (u - pulse)) + 0.9f;
           SetLineWidth(2 * b);
         } else {
           b = 0.9f + 0.1f * static_cast<float>(RandomUnit());

@@ -10,7 +10,7 @@ seconds=${2:-20}
 mkdir -p "$out/corpus"
 echo "fuzz-lwo2: building $out/lwo2-fuzz"
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -I"$src" \
-  "$src/tests/fuzz/lwo2_fuzz.cpp" "$src/objects/lwo2_loader.cpp" "$src/objects/soft_object.cpp" \
+  "$src/tests/fuzz/lwo2_fuzz.cpp" "$src/objects/lwo2_loader.cpp" "$src/objects/soft_object.cpp" "$src/tests/no_gl_draw.cpp" \
   -o "$out/lwo2-fuzz"
 echo "fuzz-lwo2: running for $seconds s"
 # New inputs go to the scratch corpus; the committed seeds are only read.

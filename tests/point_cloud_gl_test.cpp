@@ -1,6 +1,6 @@
 // The point cloud drawn: what each time window sends to the GL, captured in
-// feedback mode (primitive counts, colours, random draws), and the stars as
-// pixels in the scene's projection, saved as PNGs to look at.
+// feedback mode (primitives, colours, random draws), and the stars as pixels
+// in the scene's projection, saved as PNGs to look at.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -18,14 +18,12 @@
 
 namespace {
 using Rgba = std::array<float, 4>;
-
-// The primitives of one DrawPointCloud frame as the GL saw them.
-struct Primitives {
-  std::vector<Rgba> points;  // colour of each point
-  std::vector<Rgba> lines;   // colour of each segment's first vertex
-};
-
 constexpr int kStarPoints = 3 * 1440 + 2 * 50 + 25 + 2 * 10 + 5;
+
+// The colour of every point and of every segment's first vertex in one frame.
+struct Primitives {
+  std::vector<Rgba> points, lines;
+};
 
 Primitives DrawInFeedback(float t) {
   static std::vector<GLfloat> buffer(1 << 19);
@@ -41,20 +39,16 @@ Primitives DrawInFeedback(float t) {
   const int size = glRenderMode(GL_RENDER);
   EXPECT_GE(size, 0) << "feedback buffer overflow";
   Primitives seen;
-  constexpr int kVertex = 7;  // x, y, z, r, g, b, a
-  for (int k = 0; k < size;) {
+  for (int k = 0; k < size;) {  // token, then x, y, z, r, g, b, a per vertex
     const int token = static_cast<int>(buffer[k]);
     const Rgba colour = {buffer[k + 4], buffer[k + 5], buffer[k + 6], buffer[k + 7]};
-    if (token == GL_POINT_TOKEN) {
-      seen.points.push_back(colour);
-      k += 1 + kVertex;
-    } else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
-      seen.lines.push_back(colour);
-      k += 1 + 2 * kVertex;
-    } else {
+    const bool line = token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN;
+    if (token != GL_POINT_TOKEN && !line) {
       ADD_FAILURE() << "unexpected feedback token " << token;
       break;
     }
+    (line ? seen.lines : seen.points).push_back(colour);
+    k += line ? 15 : 8;
   }
   testgl::ResetState();
   return seen;
@@ -64,124 +58,80 @@ void ExpectColour(const Rgba& seen, const Rgba& expected, const char* what) {
   for (int c = 0; c < 4; ++c) EXPECT_NEAR(seen[c], expected[c], 1e-3) << what << " channel " << c;
 }
 
-// The next generator output after `draws` draws from a fresh seed of 38.
-uint32_t ReferenceAfter(int draws) {
+TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
+  srand(3);
+  ScatterPointCloud();
+  glintStart = 0;
+  glintTime = -1;
   std::mt19937 reference(38);
-  reference.discard(draws);
-  return reference();
-}
-
-class PointCloudGl : public testing::Test {
- protected:
-  void SetUp() override {
-    srand(3);
-    ScatterPointCloud();
-    glintStart = 0;
-    glintTime = -1;
-    for (int& counter : glintCounters) counter = 0;
-  }
-  void TearDown() override { demoTime = 0; }
-};
-
-TEST_F(PointCloudGl, StarsAndWebFollowTheirWindows) {
   RandomSeed(38);
-  Primitives early = DrawInFeedback(40);  // stars only after 40
-  EXPECT_TRUE(early.points.empty());
-  EXPECT_TRUE(early.lines.empty());
+  EXPECT_TRUE(DrawInFeedback(40).points.empty());  // stars only after 40
 
-  Primitives plain = DrawInFeedback(634);  // bound excluded: no glint, no random colours
-  EXPECT_EQ(plain.points.size(), size_t(kStarPoints));
-  EXPECT_TRUE(plain.lines.empty());
-  for (const Rgba& colour : plain.points) ExpectColour(colour, {1, 1, 1, 0.8f}, "white star");
-  EXPECT_EQ(glintCounters[0], 0);
-  EXPECT_EQ(RandomU32(), ReferenceAfter(0));
+  Primitives frame = DrawInFeedback(634);  // bound excluded: no glint, no random colours
+  EXPECT_EQ(frame.points.size(), size_t(kStarPoints));
+  EXPECT_TRUE(frame.lines.empty());
+  ExpectColour(frame.points.back(), {1, 1, 1, 0.8f}, "white star");
 
-  glintCounters[1] = 26;  // this frame starts a glint: the second window skips it
-  EXPECT_EQ(DrawInFeedback(900).lines.size(), 750u);
-  EXPECT_EQ(glintStart, 100);
-  Primitives web = DrawInFeedback(901);
-  ASSERT_EQ(web.lines.size(), 790u);
-  ExpectColour(web.lines[0], {0.25f, 0.23f, 0.21f, 0.025f}, "web");
-  const float f = 0.81f, g = 1 - f;  // a = 0.9 one tenth after the start
-  ExpectColour(web.lines[750], {0.95f * g + 0.8f * f, 0.93f * g + 0.8f * f,
-                                0.91f * g + 0.8f * f, 0.125f * g + 0.8f * f}, "fading glint");
-}
-
-TEST_F(PointCloudGl, FirstPostWindowGlintsAndTakesTwentyEightRandomDraws) {
   glintCounters[0] = 26;
-  RandomSeed(38);
-  Primitives frame = DrawInFeedback(700);  // the web starts only after 700
-  EXPECT_EQ(RandomU32(), ReferenceAfter(28));
+  frame = DrawInFeedback(700);  // the glint starts; no web yet at 700 exactly
   ASSERT_EQ(frame.lines.size(), 40u);
   ExpectColour(frame.lines[0], {0.8f, 0.8f, 0.8f, 0.8f}, "glint at its start");
-  EXPECT_EQ(glintStart, 100);
-  ASSERT_EQ(frame.points.size(), size_t(kStarPoints));
-  // Small stars of the first pass in colour 1, the last five large ones in
-  // colour 7 with its red clamped to 1.
-  EXPECT_NEAR(frame.points[0][0], 0.82f, 0.021f);
-  EXPECT_NEAR(frame.points[0][1], 0.42f, 0.021f);
-  EXPECT_NEAR(frame.points[kStarPoints - 1][0], 1.0f, 1e-6);
-  EXPECT_NEAR(frame.points[kStarPoints - 1][1], 0.22f, 0.021f);
-  EXPECT_NE(frame.points[0][3], frame.points[1490][3]);  // the large stars take colour 2
-  EXPECT_EQ(frame.points[1439], frame.points[1440]);  // the medium stars keep colour 1
+  double d[4];
+  for (double& draw : d) draw = reference() * 0x1p-32;
+  ExpectColour(frame.points[0], {float(0.8 + 0.04 * d[3]), float(0.4 + 0.04 * d[2]),
+                                 float(0.3 + 0.04 * d[1]), float(d[0])}, "colour 1");
+  EXPECT_EQ(frame.points[1439], frame.points[1440]);  // medium stars keep colour 1
+  EXPECT_EQ(frame.points.back()[0], 1.0f);            // colour 7's red of 6, clamped
+  reference.discard(24);
+  EXPECT_EQ(RandomU32(), reference());  // 7 random colours of 4 draws each
 
-  RandomSeed(38);
-  EXPECT_EQ(DrawInFeedback(701).lines.size(), 790u);  // web and glint
-  EXPECT_EQ(RandomU32(), ReferenceAfter(28));
-}
+  glintCounters[1] = 26;  // a glint starts: the second window skips it
+  EXPECT_EQ(DrawInFeedback(900).lines.size(), 750u);
+  EXPECT_EQ(glintStart, 200);
+  frame = DrawInFeedback(901);
+  ASSERT_EQ(frame.lines.size(), 790u);
+  const float f = 0.81f, g = 1 - f;  // a = 0.9 one tenth after the start
+  ExpectColour(frame.lines[750], {0.95f * g + 0.8f * f, 0.93f * g + 0.8f * f,
+                                  0.91f * g + 0.8f * f, 0.125f * g + 0.8f * f}, "fading glint");
 
-TEST_F(PointCloudGl, NeighbourWindowDrawsThePairsAndStepsTheGlint) {
   std::vector<int> first, second;
   CollectNeighbourPairs(first, second);
-  ASSERT_FALSE(first.empty());
-  RandomSeed(38);
-  Primitives frame = DrawInFeedback(350);
+  frame = DrawInFeedback(350);
   EXPECT_EQ(frame.lines.size(), first.size());
-  EXPECT_EQ(frame.points.size(), size_t(kStarPoints));
   EXPECT_EQ(glintCounters[2], 1);
-  EXPECT_EQ(RandomU32(), ReferenceAfter(0));
-  ExpectColour(frame.lines[0], {1, 0.98f, 0.96f, 0.445f}, "neighbour line, no glint");
+  EXPECT_EQ(RandomU32(), reference());  // no draws outside the first post window
+  demoTime = 0;
 }
 
-// Clears to the scene's background, sets the scene's projection and layer
-// frame (camera at the origin, 3 units back, scale 2.25) and draws the cloud.
-std::vector<unsigned char> DrawSceneFrame(float t) {
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, testgl::kWidth, testgl::kHeight);
-  glClearColor(0.041f, 0.034f, 0.04f, 0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(88, 1280.0f / 720.0f, 0.01, 120);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glTranslatef(0, 0, -3);
-  glScalef(2.25f, 2.25f, 2.25f);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_LINE_SMOOTH);
-  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-  demoTime = t;
-  DrawPointCloud();
-  glFinish();
-  return testgl::ReadRgb();
-}
-
-TEST_F(PointCloudGl, StarsShowInTheSceneProjection) {
+TEST(PointCloudGl, StarsShowInTheSceneProjection) {
   const std::string outDir = std::string(KELVANE_RUN_DIR) + "/../test-output/";
   std::filesystem::create_directories(outDir);
-  RandomSeed(38);
+  srand(3);
+  ScatterPointCloud();
   for (float t : {250.0f, 350.0f, 700.0f, 900.0f}) {
     demoTime = t;
     UpdatePointCloud(0.25);
-    const std::vector<unsigned char> rgb = DrawSceneFrame(t);
+    glViewport(0, 0, testgl::kWidth, testgl::kHeight);
+    glClearColor(0.041f, 0.034f, 0.04f, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(88, 1280.0f / 720.0f, 0.01, 120);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -3);  // the scene's layer frame
+    glScalef(2.25f, 2.25f, 2.25f);
+    glEnable(GL_DEPTH_TEST);
+    DrawPointCloud();
+    const std::vector<unsigned char> rgb = testgl::ReadRgb();
     int bright = 0;
-    for (size_t k = 0; k + 2 < rgb.size(); k += 3)
-      if (rgb[k] + rgb[k + 1] + rgb[k + 2] > 240) ++bright;
-    EXPECT_GT(bright, 2000) << "t = " << t;
+    for (size_t k = 0; k + 2 < rgb.size(); k += 3) bright += rgb[k] + rgb[k + 1] + rgb[k + 2] > 240;
+    EXPECT_GT(bright, 2000) << "t = " << t;  // 2700 to 10000 seen
     char name[64];
     snprintf(name, sizeof name, "pointcloud_%04d.png", static_cast<int>(t));
     testgl::SavePng(outDir + name);
+    testgl::ResetState();
   }
-  testgl::ResetState();
+  demoTime = 0;
 }
 }  // namespace

@@ -63,8 +63,11 @@ void ExpectDraws(const std::function<void()>& fn, unsigned expected, const char*
 // A bolt read back from GL feedback: its segments as world points, in drawing
 // order. Every effect starts a bolt with a zero-length segment.
 struct Bolt {
-  Vec3d start, end;
+  Vec3d start, end, lastStart;  // lastStart: where the last segment begins
   int segments = 0;
+  Vec3d ballSum;  // vertices of the polygons drawn after the bolt (its ball)
+  int ballVertices = 0;
+  Vec3d BallCentre() const { return ballSum * (1.0 / ballVertices); }
 };
 struct Feedback {
   std::vector<Bolt> bolts;
@@ -94,12 +97,25 @@ Feedback Capture(const std::function<void()>& fn) {
     const int token = static_cast<int>(buffer[k]);
     if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
       const Vec3d e = point(k + 1), s = point(k + 4);
-      if (e.x == s.x && e.y == s.y && e.z == s.z) out.bolts.push_back({s, e, 0});
-      if (!out.bolts.empty()) out.bolts.back().end = e, ++out.bolts.back().segments;
+      if (e.x == s.x && e.y == s.y && e.z == s.z) {
+        out.bolts.emplace_back();
+        out.bolts.back().start = s;
+      }
+      if (!out.bolts.empty()) {
+        Bolt& b = out.bolts.back();
+        b.end = e;
+        b.lastStart = s;
+        ++b.segments;
+      }
       k += 7;
     } else if (token == GL_POLYGON_TOKEN) {
       ++out.polygons;
-      k += 2 + 3 * static_cast<int>(buffer[k + 1]);
+      const int corners = static_cast<int>(buffer[k + 1]);
+      for (int c = 0; c < corners && !out.bolts.empty(); ++c) {
+        out.bolts.back().ballSum += point(k + 2 + 3 * c);
+        ++out.bolts.back().ballVertices;
+      }
+      k += 2 + 3 * corners;
     } else {
       k += 2;  // pass-through token and its value
     }
@@ -163,7 +179,8 @@ TEST(RopeLayer, BoltsRunFromTheChainTipsToTheirTargets) {
   }
 
   // Cloud lightning: for each of the last 40 stars, chains 0, 200, 400, 600,
-  // straight towards the star and still short of it; a ball on every bolt.
+  // straight towards the star and still short of it; a ball on every bolt,
+  // one step behind its tip.
   At(1285);
   Feedback cloud = Capture([] { DrawCloudLightning(ropeB); });
   ASSERT_EQ(cloud.bolts.size(), 160u);
@@ -178,6 +195,8 @@ TEST(RopeLayer, BoltsRunFromTheChainTipsToTheirTargets) {
     EXPECT_GT(along, 0.05) << "bolt " << k;
     EXPECT_LT(along, 0.25) << "bolt " << k;
     ExpectNear(b.end, p + (star - p) * along, 1e-3, "cloud bolt off its line");
+    ASSERT_GT(b.ballVertices, 0);
+    ExpectNear(b.BallCentre(), b.lastStart, 1e-3, "ball one step behind the tip");
   }
 
   // Fully grown threads join the same chains of the two ropes.
@@ -254,6 +273,8 @@ TEST(RopeLayer, NarrowingLinesNeverAskForRejectedWidths) {
   glGetFloatv(GL_LINE_WIDTH, &width);
   EXPECT_FLOAT_EQ(width, kThinnestLineWidth);
   tip.position = kept;
+  while (glGetError() != GL_NO_ERROR) {
+  }
   // At 1301 the dark spot (e = 0.04) lies inside bolts reaching 0.36 of the way.
   At(1301);
   Direct(1, 0, 0);
