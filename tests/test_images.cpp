@@ -26,9 +26,21 @@ std::array<int, 3> AssetColour(int index) {
   return {10 + 4 * index, 245 - 4 * index, (40 + 8 * index) % 256};
 }
 
+namespace {
+// Removes a temporary directory tree when the test program ends.
+struct RemovedAtExit {
+  std::string path;
+  ~RemovedAtExit() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+}  // namespace
+
 const std::string& TestAssetDirectory() {
   static const std::string dir = [] {
     std::string root = MakeTempDir("assets");
+    static RemovedAtExit cleanup{root};
     std::filesystem::create_directories(root + "/gfx");
     std::vector<std::string> files = AssetImageFiles();
     for (size_t i = 0; i < files.size(); ++i) {
