@@ -157,6 +157,12 @@ Canvas TextCard(int index) {
       {"stay until", "the light runs out", 640, 345, 0.5f}};
   const Lines& l = kCards[index];
   Canvas c = Card();
+  // A soft dark band behind the lines: the cards come over the brightest part
+  // of the show (the white-lit soft body), where a halo alone does not carry.
+  Canvas band = Card();
+  raster::FillRect(band, 0, l.y - 150, kW, l.y + 100, kNight);
+  raster::Blur(band, 48);
+  raster::Composite(c, band, 0.72f);
   TextStyle big = Style(kBook, 62, kWarm);
   char number[16];
   snprintf(number, sizeof number, "0%d / 05", index + 1);
