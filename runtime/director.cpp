@@ -9,6 +9,12 @@
 DirectorState director;
 
 namespace {
+void EndProcess() { exit(0); }
+}  // namespace
+
+void (*escapeAction)() = EndProcess;
+
+namespace {
 constexpr unsigned char kEscape = 27;
 constexpr int kFirstFlashPicture = 6;
 constexpr int kLastFlashPicture = 27;
@@ -35,7 +41,7 @@ void HandleKey(unsigned char key) {
   DirectorState& d = director;
   const float now = static_cast<float>(demoTimeDouble);
   switch (key) {
-    case kEscape: exit(0);
+    case kEscape: escapeAction(); break;
     case '^': d.fieldOfView = 20; break;
     case '&': d.fieldOfView = 40; break;
     case '*': d.fieldOfView = 80; break;

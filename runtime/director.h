@@ -30,3 +30,8 @@ extern DirectorState director;
 // Turns one character into one change of the director state (Escape ends the
 // process with status 0). Characters without an action do nothing.
 void HandleKey(unsigned char key);
+
+// What Escape does: ends the process with status 0. The capture tool puts its
+// own action here, so that an Escape in the key track lets it finish writing
+// its frames and video before it ends.
+extern void (*escapeAction)();

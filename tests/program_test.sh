@@ -76,6 +76,21 @@ capture-repeat)
   done
   tail -n 1 "$work/err1.txt"
   ;;
+capture-escape)
+  # An Escape in the key track ends a capture after its frame, with every
+  # frame written and status 0.
+  need_assets
+  mkdir -p "$work/run" && link_run_dir
+  rm "$work/run/keys.dat"
+  printf '\033 20.25\n' >"$work/run/keys.dat"
+  cd "$work/run" && ./kelvane12-capture --from 20 --to 21 --fps 10 --out "$work/frames" \
+    2>"$work/err.txt"
+  rc=$?
+  [ $rc -eq 0 ] || fail "exit status $rc, expected 0: $(tail -n 3 "$work/err.txt")"
+  count=$(ls "$work/frames" | wc -l)
+  [ "$count" -eq 4 ] || fail "$count frames, expected 4 (20.0 to 20.3 s)"
+  grep -q "key track ended the show" "$work/err.txt" || fail "no message: $(cat "$work/err.txt")"
+  ;;
 capture-options)
   for args in "--fps 0" "--fps" "--every 0" "--from -3" "--from 5 --to 4" "--frobnicate" "--to x"; do
     # shellcheck disable=SC2086
@@ -123,7 +138,7 @@ record-keys)
   [ $rc -eq 0 ] || fail "replaying the recording: exit status $rc, expected 0"
   ;;
 *)
-  echo "usage: program_test.sh missing-music|missing-shader|window-escape|capture-repeat|capture-options|keytrack-escape|record-keys RUNDIR" >&2
+  echo "usage: program_test.sh missing-music|missing-shader|window-escape|capture-repeat|capture-escape|capture-options|keytrack-escape|record-keys RUNDIR" >&2
   exit 2
   ;;
 esac

@@ -27,6 +27,7 @@
 #include "runtime/ticks.h"
 #include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
+#include "runtime/director.h"
 #include "tools/capture/capture_options.h"
 
 namespace fs = std::filesystem;
@@ -69,6 +70,11 @@ struct RunDirectory {
   }
 };
 RunDirectory runDirectory __attribute__((init_priority(101)));
+
+// An Escape from the key track ends the capture after the frame it fired in,
+// with everything written, instead of ending the process in the middle.
+bool escapeRequested = false;
+void RequestStop() { escapeRequested = true; }
 
 // An output path as given on the command line, relative to the start directory.
 std::string FromStartDirectory(const std::string& path) {
@@ -207,6 +213,7 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);  // no sound device is ever opened
   fixedRopeStep = o.fixedStep;
   useGameMode = false;
+  escapeAction = RequestStop;
   if (!CheckRunFiles()) return 1;
 
   AudioUseVirtualClock();
@@ -233,7 +240,7 @@ int main(int argc, char** argv) {
             o.from, length);
     return 1;
   }
-  const long mainFrames = static_cast<long>(std::floor((to - o.from) * o.fps + 1e-6)) + 1;
+  long mainFrames = static_cast<long>(std::floor((to - o.from) * o.fps + 1e-6)) + 1;
 
   // Frames for --video go to ffmpeg as they come; the music is added at the end.
   const fs::path tempBase =
@@ -284,6 +291,11 @@ int main(int argc, char** argv) {
     TicksAdvanceVirtual(frameMs);
     frameTimes.push_back(MsSince(start));
 
+    if (escapeRequested) {
+      fprintf(stderr, "%skelvane12-capture: the key track ended the show at %.2f s\n",
+              tty ? "\n" : "", demoClock);
+      mainFrames = k + 1;
+    }
     const bool last = k + 1 == mainFrames;
     if (last || tty || MsSince(lastReport) > 5000) {
       lastReport = Clock::now();
