@@ -256,7 +256,7 @@ bool InOrbitWindow(float t) {
 void DrawSoftBodyLayer(float t, float f) {
   glColor3f(0, 0, 0);
   glDisable(GL_TEXTURE_2D);
-  glEnable(GL_COLOR_MATERIAL);
+  EnableColorMaterial();
   glDisable(GL_BLEND);
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
   glEnable(GL_LIGHTING);

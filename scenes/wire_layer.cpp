@@ -234,7 +234,7 @@ void DrawWireLayer() {
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
-  glEnable(GL_COLOR_MATERIAL);
+  EnableColorMaterial();
   glPushMatrix();
   // The brightness chosen in the previous frame.
   const float b = wireLayer.brightness;

@@ -3,6 +3,7 @@
 // must show the body, and its outline must change from picture to picture.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -51,7 +52,7 @@ int DrawFrame(CSoftObject& body, float t) {
   glScalef(2.25f, 2.25f, 2.25f);
   glColor3f(0, 0, 0);
   glDisable(GL_TEXTURE_2D);
-  glEnable(GL_COLOR_MATERIAL);
+  EnableColorMaterial();
   glDisable(GL_BLEND);
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
   glEnable(GL_LIGHTING);
@@ -69,6 +70,46 @@ int DrawFrame(CSoftObject& body, float t) {
     if (std::abs(rgb[k] - 13) > 8 || std::abs(rgb[k + 1] - 13) > 8 || std::abs(rgb[k + 2] - 20) > 8)
       ++covered;
   return covered;
+}
+
+// The body is drawn black under colour material right after the layers
+// before it set a white material: the black must hold from the first
+// triangle, so the lit quad shows no ambient or diffuse light.
+TEST(SoftBodyGl, ColourMaterialTakesTheColourAtOnce) {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, testgl::kWidth, testgl::kHeight);
+  glClearColor(0, 0, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const GLfloat white[] = {1, 1, 1, 1}, red[] = {1, 0, 0, 1}, none[] = {0, 0, 0, 1};
+  const GLfloat towardViewer[] = {0, 0, 1, 0};
+  glDisable(GL_COLOR_MATERIAL);
+  glMaterialfv(GL_FRONT, GL_AMBIENT, white);
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, white);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, none);
+  glColor3f(0, 0, 0);
+  EnableColorMaterial();
+  glMaterialfv(GL_FRONT, GL_AMBIENT, red);  // tracked: the colour wins
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
+  glLightfv(GL_LIGHT0, GL_POSITION, towardViewer);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glBegin(GL_TRIANGLES);
+  glNormal3f(0, 0, 1);
+  glVertex2f(-1, -1);
+  glVertex2f(1, -1);
+  glVertex2f(0, 1);
+  glEnd();
+  glFinish();
+  const std::array<int, 4> centre = testgl::ReadPixel(testgl::kWidth / 2, testgl::kHeight / 2);
+  EXPECT_LT(centre[0], 8);
+  EXPECT_LT(centre[1], 8);
+  EXPECT_LT(centre[2], 8) << "the triangle is not drawn over the blue clear colour";
+  testgl::ResetState();
 }
 
 TEST(SoftBodyGl, BreathingBodyFrames) {
