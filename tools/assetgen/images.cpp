@@ -281,14 +281,16 @@ Canvas BonfireTitle() {
   return c;
 }
 
-// The six quick fire cards: one word each, in different places.
+// The six quick fire cards: one word each. Cards 3 to 6 are on screen
+// together, so they take the centre and three corners; each card's place
+// differs from those of the cards it overlaps in time.
 Canvas BonfireCard(int i) {
   static const char* kWords[6] = {"gather", "kindle", "burn", "rise", "glow", "ash"};
-  static const float kX[6] = {200, 1080, 640, 260, 1020, 640};
-  static const float kY[6] = {300, 260, 420, 520, 500, 250};
-  static const float kAlign[6] = {0, 1, 0.5f, 0, 1, 0.5f};
+  static const float kX[6] = {180, 1100, 640, 180, 1100, 1100};
+  static const float kY[6] = {230, 590, 410, 590, 230, 590};
+  static const float kAlign[6] = {0, 1, 0.5f, 0, 1, 1};
   Canvas c = Card();
-  Canvas word = TextLayer(Style(kBold, 150, kWarm, 6), kWords[i - 1], kX[i - 1], kY[i - 1],
+  Canvas word = TextLayer(Style(kBold, 130, kWarm, 6), kWords[i - 1], kX[i - 1], kY[i - 1],
                           kAlign[i - 1]);
   Halo(c, word, kNight, 16, 0.6f);
   Halo(c, word, i == 6 ? kRed : kEmber, 24, 0.95f);
@@ -580,19 +582,29 @@ Canvas Heart(Color ground) {
 }
 
 // Rope texture: s (width) runs along a chain, t (height) across the chains.
-// Each chain gets its own fibre brightness; the strand fades towards its tip.
+// The sheets between neighbouring chains cross each other many times over
+// the screen, so most rows are a faint dark glaze and only one in five is a
+// bright strand: layered, they stay glass over the dark instead of a wash.
+// Every strand fades towards its tip.
 Canvas RopeTexture(Color a, Color b, uint32_t seed) {
+  const Color glaze = {0.30f, 0.05f, 0.04f, 1};
   Canvas c(256, 1024, kClear);
   for (int y = 0; y < c.h; ++y) {
-    float fibre = raster::Hash2(y, 0, seed);
-    float band = raster::Fbm(0.3f, y * 0.02f, 4, seed + 1);
+    const float fibre = raster::Hash2(y, 0, seed);
+    const bool strand = fibre > 0.8f;
+    const float band = raster::Fbm(0.3f, y * 0.02f, 4, seed + 1);
     for (int x = 0; x < c.w; ++x) {
-      float s = x / 255.f;
-      float streak = raster::Fbm(s * 6, y * 0.35f, 3, seed + 2);
-      float v = 0.35f + 0.65f * fibre * streak * 1.6f;
-      float alpha = std::min(1.f, v) * (1 - 0.55f * s);
-      Color col = raster::Mix(a, b, std::min(1.f, band * 1.5f * (0.4f + s)));
-      raster::BlendPixel(c, x, y, col, alpha);
+      const float s = x / 255.f;
+      const float streak = raster::Fbm(s * 6, y * 0.35f, 3, seed + 2);
+      const float tip = 1 - 0.7f * s;
+      if (strand) {
+        const float v = 0.45f + 0.5f * (fibre - 0.8f) * 5 * streak;
+        const Color col = raster::Mix(a, b, std::min(1.f, band * 1.5f * (0.4f + s)));
+        raster::BlendPixel(c, x, y, col, std::min(1.f, v) * tip);
+      } else {
+        const Color col = raster::Mix(glaze, b, 0.25f * streak);
+        raster::BlendPixel(c, x, y, col, (0.05f + 0.08f * streak) * tip);
+      }
     }
   }
   return c;
