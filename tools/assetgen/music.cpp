@@ -21,7 +21,7 @@ namespace {
 // leaving room for the MP3 decoder's overshoot under -1 dBFS.
 constexpr int kBitRate = 192;
 constexpr float kMixPeak = 0.75f;  // about -2.5 dBFS
-constexpr double kFadeOutStart = 178.0;
+constexpr double kFadeOutStart = 182.0;
 // Swing: every second sixteenth comes this fraction of a sixteenth late.
 constexpr double kSwing = 0.16;
 

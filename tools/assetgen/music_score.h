@@ -18,9 +18,10 @@ constexpr double kBeatSeconds = 0.3608;
 // Time of beat 0, chosen so that the greetings' base time (129.8 s) is beat 359
 // and every greetings card starts two beats after the one before.
 constexpr double kGridOrigin = 0.2728;
-// Length of the file and the end of the closing fade.
-constexpr double kTrackSeconds = 185.5;
-constexpr double kFadeOutEnd = 185.0;
+// Length of the file and the end of the closing fade. The outro plays on
+// for a few seconds under the fully faded-in end screen.
+constexpr double kTrackSeconds = 189.5;
+constexpr double kFadeOutEnd = 189.0;
 // How far a placed hit may lie from the picture it serves.
 constexpr double kHitTolerance = 0.1;
 constexpr double kSectionTolerance = 0.5;

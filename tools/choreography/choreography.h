@@ -16,12 +16,13 @@ struct KeyPress {
 // Entries fire on the first frame whose music position has passed them and
 // show on the frame after: they are placed this much before their beat.
 constexpr double kLeadSeconds = 0.04;
-// The end screen starts at 176.5 s and fades in over 8.4 s of wall time; the
-// music's fade closes at 185.0 s and the position never passes the track's
-// end (185.5 s), so the Escape that ends the show sits between the two.
+// The end screen starts at 176.5 s and fades in over 8.4 s of wall time, so
+// it is whole from about 184.9 s. The music's fade closes at 189.0 s and the
+// position never passes the track's end (189.5 s): the Escape that ends the
+// show leaves the end screen up for three and a half seconds, before both.
 constexpr double kEndScreenStart = 176.5;
 constexpr double kEndScreenFade = 8.4;
-constexpr double kEscapeSeconds = 185.25;
+constexpr double kEscapeSeconds = 188.4;
 constexpr char kEscape = 27;
 
 // Music time of a grid position in beats, less the lead.
