@@ -6,6 +6,12 @@
 #   sh scripts/make-strip.sh /tmp/show docs/show-strip.jpg
 #
 # With --every 10 at 10 frames per second, frame N shows second N of the music.
+# The frames can also come from a whole-show MP4 (kelvane12-capture --fps 10
+# --video show.mp4), one per second the strip uses:
+#
+#   for s in 8 35 80 87 96 133 165 184; do
+#     ffmpeg -ss $s -i show.mp4 -frames:v 1 "$(printf '/tmp/show/frame_%06d.png' $s)"
+#   done
 set -e
 [ $# -eq 2 ] || { echo "usage: make-strip.sh CAPTURE_DIR OUT.jpg" >&2; exit 2; }
 dir=$1
