@@ -1,6 +1,6 @@
 #!/bin/sh
 # Times the show section by section with the capture tool (no frames written)
-# and prints a Markdown table of the median and 99th-percentile frame times.
+# and prints a Markdown table of the median and the worst (slowest) frame time.
 #
 #   sh scripts/section-timings.sh build/run [SECONDS_PER_SECTION] [FPS]
 #
@@ -13,7 +13,8 @@ length=${2:-2}
 fps=${3:-10}
 [ -x "$run/kelvane12-capture" ] || { echo "section-timings.sh: no $run/kelvane12-capture" >&2; exit 1; }
 
-echo "| Section | From (s) | Median (ms) | 99th percentile (ms) |"
+# Up to 100 frames a section, the capture's 99th percentile is its slowest frame.
+echo "| Section | From (s) | Median (ms) | Worst (ms) |"
 echo "|---|---|---|---|"
 while read -r from name; do
   to=$(awk "BEGIN { print $from + $length }")
