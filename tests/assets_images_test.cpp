@@ -116,6 +116,28 @@ TEST(Images, OverlaysLeaveTheSceneVisible) {
   }
 }
 
+// The rope sheets cross each other many times over the screen: their
+// textures must be a faint glaze with a minority of bright strands, or the
+// layered sheets wash the whole frame.
+TEST(Images, RopeSheetsAreAFaintGlazeWithStrands) {
+  for (const char* name : {"txt37.png", "txt38.png"}) {
+    Decoded d;
+    ASSERT_TRUE(Decode(kGfx + name, d)) << name;
+    double alpha = 0;
+    int strands = 0;
+    for (int y = 0; y < d.h; ++y) {
+      double row = 0;
+      for (int x = 0; x < d.w; ++x) row += d.At(x, y)[3] / 255.0;
+      row /= d.w;
+      alpha += row / d.h;
+      strands += row > 0.25;
+    }
+    EXPECT_LT(alpha, 0.2) << name;
+    EXPECT_GT(strands, d.h / 10) << name << ": too few bright strands";
+    EXPECT_LT(strands, d.h / 3) << name << ": too many bright strands";
+  }
+}
+
 // The panel is drawn with the unflipped texture mapping, so its first file
 // row lands at the bottom of the screen: its label, meant for the bottom
 // right, must sit in the first rows of the file.
