@@ -21,6 +21,7 @@
 #include "scenes/loader_screen.h"
 #include "scenes/noise.h"
 #include "scenes/picture_flash.h"
+#include "scenes/scene_lights.h"
 #include "scenes/scene_state.h"
 
 float SceneFrameFactor() { return frameFactor == 0 ? 1.0f : frameFactor; }
@@ -49,54 +50,6 @@ bool InSwellWindow(float t) { return Within(t, 1268, kSceneBaseTime); }
 bool InCloseUp(float t) { return Within(t, 634, 730); }
 // The rope layer drawn regardless of the layer switches, lowered.
 bool InLoweredRopeWindow(float t) { return Within(t, 1062.5f, 1072.5f); }
-
-// Puts one four-float vector into a light or material parameter.
-void SetLight(GLenum light, GLenum name, float a, float b, float c, float d) {
-  const GLfloat v[4] = {a, b, c, d};
-  glLightfv(light, name, v);
-}
-void SetMaterial(GLenum name, float a, float b, float c, float d) {
-  const GLfloat v[4] = {a, b, c, d};
-  glMaterialfv(GL_FRONT, name, v);
-}
-
-// The colours of the first light, the same in both light sets.
-void SetFirstLightColours() {
-  SetLight(GL_LIGHT0, GL_AMBIENT, 0.2f, 0.2f, 0.2f, 1);
-  SetLight(GL_LIGHT0, GL_DIFFUSE, 0.8f, 0.8f, 0.8f, 1);
-  SetLight(GL_LIGHT0, GL_SPECULAR, 1, 1, 1, 1);
-}
-
-// The second light's colours, with the ambient red that tells the sets apart.
-void SetSecondLightColours(float ambientRed) {
-  SetLight(GL_LIGHT1, GL_AMBIENT, ambientRed, 0.24f, 0.29f, 1);
-  SetLight(GL_LIGHT1, GL_DIFFUSE, 0.82f, 0.83f, 0.84f, 1);
-  SetLight(GL_LIGHT1, GL_SPECULAR, 1.05f, 1.1f, 1.1f, 1);
-}
-
-// Light colours, then positions, then a white material.
-void SetStandardLights() {
-  SetFirstLightColours();
-  SetSecondLightColours(0.21f);
-  SetLight(GL_LIGHT0, GL_POSITION, 0.5f, 0.5f, 0, 1);
-  SetLight(GL_LIGHT1, GL_POSITION, -0.95f, 0.95f, 0, 1);
-  SetMaterial(GL_AMBIENT, 1, 1, 1, 1);
-  SetMaterial(GL_DIFFUSE, 1, 1, 1, 1);
-  SetMaterial(GL_SPECULAR, 1, 1, 1, 1);
-  glMaterialf(GL_FRONT, GL_SHININESS, 25);
-}
-
-// Light colours, then a red glossy material, then positions far out.
-void SetSoftBodyLights() {
-  SetFirstLightColours();
-  SetSecondLightColours(0.31f);
-  SetMaterial(GL_AMBIENT, 1, 0, 0, 1);
-  SetMaterial(GL_DIFFUSE, 1, 0, 0, 1);
-  SetMaterial(GL_SPECULAR, 1, 1, 1, 1);
-  glMaterialf(GL_FRONT, GL_SHININESS, 60);
-  SetLight(GL_LIGHT0, GL_POSITION, 5.5f, 4.5f, 4.2f, 1);
-  SetLight(GL_LIGHT1, GL_POSITION, -6.5f, -7.5f, 2.3f, 1);
-}
 
 // The scene's viewport and aspect. The render target is 1280x720 whatever
 // the window is: on a larger desktop (the full-screen window fallback) the

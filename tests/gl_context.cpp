@@ -28,6 +28,20 @@ bool SavePng(const std::string& path, int width, int height) {
   return stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
 }
 
+GLuint PlainTexture(int r, int g, int b) {
+  std::vector<unsigned char> texels;
+  for (int i = 0; i < 16; ++i)
+    texels.insert(texels.end(), {static_cast<unsigned char>(r), static_cast<unsigned char>(g),
+                                 static_cast<unsigned char>(b), 255});
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  return name;
+}
+
 void ResetState() {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glUseProgram(0);

@@ -18,6 +18,8 @@ std::array<int, 4> ReadPixel(int x, int y);
 std::vector<unsigned char> ReadRgb(int width = kWidth, int height = kHeight);
 // Writes the bound read framebuffer as a PNG (top row first), for looking at.
 bool SavePng(const std::string& path, int width = kWidth, int height = kHeight);
+// An opaque 4x4 texture of one colour, nearest filtering; left bound.
+GLuint PlainTexture(int r, int g, int b);
 // Back to a neutral state between tests: default framebuffer, identity
 // matrices, no program, everything the tests enable switched off.
 void ResetState();

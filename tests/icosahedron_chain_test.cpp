@@ -15,34 +15,13 @@
 #include "runtime/timeline.h"
 #include "scenes/icosahedron_chain.h"
 #include "scenes/layers.h"
+#include "scenes/scene_lights.h"
 #include "scenes/scene_state.h"
 #include "tests/gl_context.h"
 
 namespace {
 // A light grey clear, so the black links stand out from it.
 constexpr int kClearLevel = 128;
-
-// The standard light set of the scene renderer, colours before positions
-// before the material.
-void SetStandardLights() {
-  const GLfloat ambient0[] = {0.2f, 0.2f, 0.2f, 1}, diffuse0[] = {0.8f, 0.8f, 0.8f, 1},
-                white[] = {1, 1, 1, 1};
-  const GLfloat ambient1[] = {0.21f, 0.24f, 0.29f, 1}, diffuse1[] = {0.82f, 0.83f, 0.84f, 1},
-                specular1[] = {1.05f, 1.1f, 1.1f, 1};
-  const GLfloat position0[] = {0.5f, 0.5f, 0, 1}, position1[] = {-0.95f, 0.95f, 0, 1};
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
-  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
-  glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
-  glLightfv(GL_LIGHT1, GL_SPECULAR, specular1);
-  glLightfv(GL_LIGHT0, GL_POSITION, position0);
-  glLightfv(GL_LIGHT1, GL_POSITION, position1);
-  glMaterialfv(GL_FRONT, GL_AMBIENT, white);
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, white);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, white);
-  glMaterialf(GL_FRONT, GL_SHININESS, 25);
-}
 
 // Clears, sets the scene's projection, records the caller's modelview matrix
 // (moved off the identity so the test can tell them apart) as the scene entry

@@ -13,19 +13,6 @@
 #include "tests/gl_context.h"
 
 namespace {
-// An opaque 4x4 texture of one colour.
-GLuint PlainTexture(unsigned char r, unsigned char g, unsigned char b) {
-  std::vector<unsigned char> texels;
-  for (int i = 0; i < 16; ++i) texels.insert(texels.end(), {r, g, b, 255});
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-  return name;
-}
-
 // Draws taken since RandomSeed(38), found against a reference generator.
 int DrawsSinceSeed() {
   const uint32_t next = RandomU32();
@@ -41,9 +28,9 @@ class PictureEffects : public testing::Test {
     testgl::ResetState();
     savedStep6 = pictureTable[6];
     savedStep7 = pictureTable[7];
-    pictureTable[6] = PlainTexture(250, 0, 0);
-    pictureTable[7] = PlainTexture(0, 250, 0);
-    card = PlainTexture(0, 0, 200);
+    pictureTable[6] = testgl::PlainTexture(250, 0, 0);
+    pictureTable[7] = testgl::PlainTexture(0, 250, 0);
+    card = testgl::PlainTexture(0, 0, 200);
     director = DirectorState{};
     RandomSeed(38);
   }

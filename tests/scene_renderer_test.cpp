@@ -26,20 +26,7 @@ namespace {
 using Rgb = std::array<int, 3>;
 
 // An opaque 4x4 texture of one colour.
-GLuint PlainTexture(const Rgb& c) {
-  std::vector<unsigned char> texels;
-  for (int i = 0; i < 16; ++i)
-    texels.insert(texels.end(), {static_cast<unsigned char>(c[0]),
-                                 static_cast<unsigned char>(c[1]),
-                                 static_cast<unsigned char>(c[2]), 255});
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-  return name;
-}
+GLuint PlainTexture(const Rgb& c) { return testgl::PlainTexture(c[0], c[1], c[2]); }
 
 void ExpectColour(const std::array<int, 4>& got, const Rgb& want, int tolerance = 2) {
   EXPECT_NEAR(got[0], want[0], tolerance);

@@ -11,31 +11,10 @@
 
 #include "objects/object_steps.h"
 #include "runtime/timeline.h"
+#include "scenes/scene_lights.h"
 #include "tests/gl_context.h"
 
 namespace {
-// Lights and material of the soft-body layer, colours before material before positions.
-void SetSoftBodyLights() {
-  const GLfloat ambient0[] = {0.2f, 0.2f, 0.2f, 1}, diffuse[] = {0.8f, 0.8f, 0.8f, 1},
-                white[] = {1, 1, 1, 1};
-  const GLfloat ambient1[] = {0.31f, 0.24f, 0.29f, 1}, diffuse1[] = {0.82f, 0.83f, 0.84f, 1},
-                specular1[] = {1.05f, 1.1f, 1.1f, 1};
-  const GLfloat red[] = {1, 0, 0, 1};
-  const GLfloat position0[] = {5.5f, 4.5f, 4.2f, 1}, position1[] = {-6.5f, -7.5f, 2.3f, 1};
-  glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
-  glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
-  glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
-  glLightfv(GL_LIGHT1, GL_SPECULAR, specular1);
-  glMaterialfv(GL_FRONT, GL_AMBIENT, red);
-  glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, white);
-  glMaterialf(GL_FRONT, GL_SHININESS, 60);
-  glLightfv(GL_LIGHT0, GL_POSITION, position0);
-  glLightfv(GL_LIGHT1, GL_POSITION, position1);
-}
-
 // Draws the body as the soft-body layer frames it (camera at the origin,
 // body 3 units ahead, scale 2.25 x 0.4) and returns the pixels it covers.
 int DrawFrame(CSoftObject& body, float t) {

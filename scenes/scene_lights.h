@@ -1,0 +1,8 @@
+// The scene's two light sets. Light positions are transformed by the
+// modelview matrix current when a set is made; material calls use GL_FRONT.
+#pragma once
+
+// Light colours, then positions, then a white material (shininess 25).
+void SetStandardLights();
+// Light colours, then a red glossy material (shininess 60), then positions far out.
+void SetSoftBodyLights();
