@@ -194,7 +194,7 @@ void ReadScreen(int width, int height, unsigned char* rgb) {
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
 
-// Reads the back buffer of the frame just drawn and writes it where it goes.
+// Reads the screen image of the frame just drawn and writes it where it goes.
 bool EmitFrame(Sink& sink) {
   const bool due = sink.frameIndex++ % sink.options.every == 0;
   if (!due || (sink.options.outDir.empty() && !sink.video)) return true;
