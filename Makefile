@@ -1,10 +1,17 @@
 # Thin wrapper over CMake/CTest. `make run` plays the show, `make test` runs
-# every test; both install missing Debian packages and generate the assets.
+# every test, `make video` renders the show to an MP4; all install missing
+# Debian packages and generate the assets.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize keys clean
+# make video: frame rate of the video, and more capture options (for example
+# VIDEO_ARGS="--to 10" for the first ten seconds only).
+VIDEO_FPS ?= 30
+VIDEO_ARGS ?=
+VIDEO_FILE := $(abspath $(BUILD))/kelvane12.mp4
+
+.PHONY: all deps configure build run video test test-sanitize keys clean
 
 all: build
 
@@ -17,9 +24,20 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
+# RUN_ARGS passes options to the show, e.g. make run RUN_ARGS=--window
+RUN_ARGS ?=
 run: build
-	@cd $(BUILD)/run && if [ -x ./kelvane12 ]; then exec ./kelvane12; \
-	else echo "kelvane12: the show is not built yet (assets are in $(BUILD)/run)"; fi
+	@cd $(BUILD)/run && if [ -x ./kelvane12 ]; then exec ./kelvane12 $(RUN_ARGS); \
+	else echo "kelvane12: the show is not built yet (assets are in $(BUILD)/run)"; exit 1; fi
+
+# The whole show with its music into build/kelvane12.mp4, through the capture
+# tool; under a virtual display where there is no real one to open.
+video: build
+	@cd $(BUILD)/run && if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
+	  exec ./kelvane12-capture --fps $(VIDEO_FPS) $(VIDEO_ARGS) --video "$(VIDEO_FILE)"; \
+	else echo "kelvane12: no display; rendering on a virtual one"; \
+	  exec xvfb-run -a -s "-screen 0 1280x720x24" \
+	    ./kelvane12-capture --fps $(VIDEO_FPS) $(VIDEO_ARGS) --video "$(VIDEO_FILE)"; fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure

@@ -7,6 +7,7 @@ GLuint sceneTexture = 0;
 GLuint depthBuffer = 0;
 GLuint radTexture = 0;
 GLuint passTexture = 0;
+GLuint screenFramebuffer = 0;
 
 namespace {
 // A 1280x720 RGB texture, level 0 only, no data, linear filters; left bound.

@@ -14,6 +14,10 @@ extern GLuint radTexture;     // second input of the post passes
 // never samples the texture it writes; the pass then swaps this name with
 // sceneTexture.
 extern GLuint passTexture;
+// The framebuffer the composition draws the screen image into: 0, the window's
+// own; the capture tool sets an off-screen one of the capture size in its place
+// where the screen is too small for a window of that size.
+extern GLuint screenFramebuffer;
 
 // Creates the four objects once; leaves the render target bound.
 void CreateRenderTarget();

@@ -18,18 +18,21 @@
 #include "scenes/scene_renderer.h"
 
 namespace {
-// Leaves the render target for the screen, cleared, with depth testing on.
+// Leaves the render target for the screen, cleared, with depth testing on and
+// the picture's rectangle as the viewport.
 void BeginScreen() {
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_DEPTH_TEST);
+  FitScreenViewport();
 }
 
 // The screen image from the scene texture, by the demo time just computed.
 void ComposeScreen() {
   switch (ChooseComposition(demoTime)) {
     case Composition::Copy:
-      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer);
+      FitScreenViewport();
       CopyPass();
       return;  // no overlays while the loader runs
     case Composition::FirstPost:
@@ -71,6 +74,20 @@ void LeaveKnownState() {
 }
 }  // namespace
 
+void FitScreenViewport() {
+  const ScreenRect picture = FitPicture(windowWidth, windowHeight);
+  if (picture.width != windowWidth || picture.height != windowHeight) {
+    // The clear ignores the viewport: the bars become black, and the
+    // picture's rectangle is drawn over whole by the pass that follows.
+    GLfloat clearColour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
+  }
+  glViewport(picture.x, picture.y, picture.width, picture.height);
+}
+
 float MusicPositionSeconds() {
   return static_cast<float>(
       AudioChannelBytes2Seconds(musicStream, AudioChannelGetPosition(musicStream)));
@@ -99,6 +116,9 @@ void DrawFrame() {
   glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
   glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
   glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  // Everything up to the composition draws into the 1280x720 render target,
+  // whatever size the window has (the loader screen sets no viewport itself).
+  glViewport(0, 0, kRenderWidth, kRenderHeight);
 
   glPushMatrix();
   RenderScene();

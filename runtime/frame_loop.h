@@ -10,3 +10,7 @@ void DrawFrame();
 void UpdateFrame();
 // The music stream's playback position in seconds, as a float.
 float MusicPositionSeconds();
+// The composition's viewport on the bound screen framebuffer: the picture's
+// 16:9 rectangle of the window (windowWidth x windowHeight), with the bars
+// beside it cleared to black where the window has another shape.
+void FitScreenViewport();

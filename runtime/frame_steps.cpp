@@ -37,3 +37,16 @@ float RopeStep(float factor) {
   constexpr float kStepPerFrame = 0.035f;  // rope step at frame factor 1
   return fixedRopeStep ? kStepPerFrame : kStepPerFrame * factor;
 }
+
+ScreenRect FitPicture(int windowWidth, int windowHeight) {
+  constexpr double kPictureAspect = 16.0 / 9.0;
+  if (windowWidth <= 0 || windowHeight <= 0) return {0, 0, 0, 0};
+  const double aspect = static_cast<double>(windowWidth) / windowHeight;
+  if (std::fabs(aspect / kPictureAspect - 1) < 0.01) return {0, 0, windowWidth, windowHeight};
+  if (aspect > kPictureAspect) {  // wider: bars left and right
+    const int width = static_cast<int>(std::lround(windowHeight * kPictureAspect));
+    return {(windowWidth - width) / 2, 0, width, windowHeight};
+  }
+  const int height = static_cast<int>(std::lround(windowWidth / kPictureAspect));
+  return {0, (windowHeight - height) / 2, windowWidth, height};
+}

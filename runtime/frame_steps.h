@@ -37,3 +37,12 @@ bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t);
 // and by the capture tool's --fixed-step.
 extern bool fixedRopeStep;
 float RopeStep(float factor);
+
+// Where the 16:9 picture lies in a window of the given size: the largest
+// rectangle of the picture's shape, centred, with black bars on the other two
+// sides. A window within 1 % of the picture's shape is filled whole, since a
+// bar of a pixel or two would show and so small a stretch does not.
+struct ScreenRect {
+  int x, y, width, height;
+};
+ScreenRect FitPicture(int windowWidth, int windowHeight);

@@ -1,14 +1,41 @@
-// The show: check the run directory, start up, open the music, run GLUT.
+// The show: options, check the run directory and the display, start up, open
+// the music, run GLUT.
 #include "render/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
+#include <cstdio>
+#include <string>
+
 #include "runtime/audio.h"
+#include "runtime/show_options.h"
 #include "runtime/startup.h"
+#include "runtime/x_display.h"
 
 int main(int argc, char** argv) {
+  ShowOptions options;
+  std::string error;
+  if (!ParseShowOptions(argc, argv, &options, &error)) {
+    fprintf(stderr, "%s: %s\n%s", ProgramName(argv[0]), error.c_str(), ShowUsage(argv[0]).c_str());
+    return 2;
+  }
+  if (options.help) {
+    fputs(ShowUsage(argv[0]).c_str(), stdout);
+    return 0;
+  }
   // Missing assets are reported before any window opens.
   if (!CheckRunFiles()) return 1;
-  StartUp(argc, argv);
+  if (!CanOpenDisplay()) {
+    fprintf(stderr,
+            "kelvane12: there is no X display to play the show on (DISPLAY is not set,\n"
+            "or its server does not answer).\n"
+            "To watch the show without a display, render it to a video with its music:\n"
+            "run 'make video' in the source directory, which writes build/kelvane12.mp4.\n");
+    return 1;
+  }
+  playInWindow = options.window;
+  // GLUT gets no options of the show's own.
+  char* glutArgs[] = {argv[0], nullptr};
+  StartUp(1, glutArgs);
   if (AudioInit(-1, 44100)) {
     AudioStart();
     AudioStreamFree(musicStream);

@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <SDL/SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,28 +18,72 @@
 #include "runtime/frame_loop.h"
 #include "runtime/key_track.h"
 #include "runtime/random.h"
+#include "runtime/x_display.h"
 
 MusicStream musicStream = 0;
 int windowWidth = 1280;
 int windowHeight = 720;
 bool useGameMode = true;
+bool playInWindow = false;
 
 namespace {
 constexpr const char* kWindowTitle = "kelvane12";
 constexpr const char* kGameMode = "1280x720@60";
 constexpr const char* kKeyTrackFile = "keys.dat";
 constexpr int kLoaderPicture = 33;  // picture-table slot of the loader image
+constexpr int kWindowWidth = 1280;
+constexpr int kWindowHeight = 720;
 
 // Restores the desktop's display mode when the program ends from game mode.
 void LeaveGameMode() {
   if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE)) glutLeaveGameMode();
 }
 
+// Whether the show covers the screen in a window made full-screen (false in a
+// plain window and in game mode), and whether the window manager did that.
+bool fullScreenWindow = false;
+bool windowManagerFullScreen = false;
+
+// Makes the window cover the whole screen: through the window manager's
+// full-screen state where one offers it (it then also hides panels and
+// borders), else by placing and sizing the window over the screen, which is
+// all it takes without a window manager. The pointer is hidden over the show.
+void EnterFullScreenWindow() {
+  windowManagerFullScreen = WindowManagerDoesFullScreen();
+  if (windowManagerFullScreen) {
+    glutFullScreen();
+  } else {
+    glutPositionWindow(0, 0);
+    glutReshapeWindow(glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT));
+  }
+  fullScreenWindow = true;
+  glutSetCursor(GLUT_CURSOR_NONE);
+}
+
+// Back to a 1280x720 window: the window manager restores the window it had;
+// without one it is centred on the screen. The pointer shows over a window.
+void LeaveFullScreenWindow() {
+  if (windowManagerFullScreen) {
+    glutLeaveFullScreen();
+  } else {
+    glutPositionWindow(std::max(0, (glutGet(GLUT_SCREEN_WIDTH) - kWindowWidth) / 2),
+                       std::max(0, (glutGet(GLUT_SCREEN_HEIGHT) - kWindowHeight) / 2));
+    glutReshapeWindow(kWindowWidth, kWindowHeight);
+  }
+  fullScreenWindow = false;
+  glutSetCursor(GLUT_CURSOR_INHERIT);
+}
+
 // Full-screen game mode at 1280x720; where the display cannot change its mode
-// (Xvfb, Wayland, many desktops), a 1280x720 window made full-screen instead.
+// (Xvfb, Wayland, many desktops), a window made full-screen instead. With
+// --window an ordinary 1280x720 window.
 void OpenScreen() {
   if (!useGameMode) {
     glutInitWindowPosition(0, 0);
+    glutCreateWindow(kWindowTitle);
+    return;
+  }
+  if (playInWindow) {
     glutCreateWindow(kWindowTitle);
     return;
   }
@@ -53,7 +98,7 @@ void OpenScreen() {
   }
   printf("kelvane12: game mode %s is not available, using a full-screen window\n", kGameMode);
   glutCreateWindow(kWindowTitle);
-  glutFullScreen();
+  EnterFullScreenWindow();
 }
 }  // namespace
 
@@ -108,13 +153,15 @@ void StartUp(int argc, char** argv) {
   glutReshapeFunc(OnReshape);
   glutDisplayFunc(OnDisplay);
   glutKeyboardFunc(OnKeyboard);
+  glutSpecialFunc(OnSpecialKey);
   LoadKeyTrack(kKeyTrackFile);
   StartKeyRecording();
   SDL_Init(0xFFFF);
   panelTexture = LoadTexture("gfx/panel.png");
   pictureTable[kLoaderPicture] = LoadTexture("gfx/loader.jpg");
   SetUpParticleField();
-  glutSetCursor(GLUT_CURSOR_NONE);
+  // Hidden over the show; a window beside other work keeps its pointer.
+  glutSetCursor(playInWindow ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
 }
 
 void OnReshape(int width, int height) {
@@ -133,5 +180,28 @@ void OnKeyboard(unsigned char key, int, int) {
   // Recorded first: Escape ends the process inside HandleKey.
   RecordLiveKey(key, MusicPositionSeconds());
   HandleKey(key);
+  glutPostRedisplay();
+}
+
+void ToggleFullScreen() {
+  // Game mode owns the window and the GL context: leaving it would take
+  // every texture and buffer of the show with it.
+  if (glutGameModeGet(GLUT_GAME_MODE_ACTIVE)) {
+    static bool told = false;
+    if (!told)
+      printf("kelvane12: F11 cannot leave the 1280x720 display mode; "
+             "start the show with --window to play it in a window\n");
+    told = true;
+    return;
+  }
+  if (fullScreenWindow)
+    LeaveFullScreenWindow();
+  else
+    EnterFullScreenWindow();
+}
+
+void OnSpecialKey(int key, int, int) {
+  if (key != GLUT_KEY_F11) return;
+  ToggleFullScreen();
   glutPostRedisplay();
 }

@@ -9,6 +9,8 @@ extern int windowHeight;
 // False: StartUp opens a plain 1280x720 window at the top-left corner instead
 // of entering game mode (the capture tool, which reads the frames back).
 extern bool useGameMode;
+// True (--window): an ordinary 1280x720 window instead of full screen.
+extern bool playInWindow;
 
 // Checks, before any window opens, that the music file decodes and every image
 // file exists; reports what is wrong (naming the files) and returns false.
@@ -21,6 +23,10 @@ void SetUpScreen();
 void OnReshape(int width, int height);
 // GLUT keyboard callback: the key to the director, then a redisplay.
 void OnKeyboard(unsigned char key, int x, int y);
+// GLUT special-key callback: F11 switches between full screen and a window.
+void OnSpecialKey(int key, int x, int y);
+// Full screen to a 1280x720 window and back (not out of game mode).
+void ToggleFullScreen();
 
 // The music file, relative to the run directory.
 constexpr const char* kMusicFile = "q-lune - selvara (kelvane edit).mp3";

@@ -107,3 +107,23 @@ TEST(RopeStep, RealtimeScalesWithTheFrameFactorFixedDoesNot) {
   EXPECT_FLOAT_EQ(RopeStep(2.0f), 0.035f);
   fixedRopeStep = saved;
 }
+
+// The picture keeps its 16:9 shape in any window: centred between black bars
+// where the shapes differ, the whole window where they (nearly) agree.
+TEST(FitPicture, KeepsTheShapeBetweenBars) {
+  auto expect = [](int w, int h, ScreenRect want) {
+    const ScreenRect got = FitPicture(w, h);
+    EXPECT_EQ(got.x, want.x) << w << "x" << h;
+    EXPECT_EQ(got.y, want.y) << w << "x" << h;
+    EXPECT_EQ(got.width, want.width) << w << "x" << h;
+    EXPECT_EQ(got.height, want.height) << w << "x" << h;
+  };
+  expect(1280, 720, {0, 0, 1280, 720});
+  expect(1920, 1080, {0, 0, 1920, 1080});
+  expect(1024, 768, {0, 96, 1024, 576});     // 4:3: bars above and below
+  expect(1920, 1200, {0, 60, 1920, 1080});   // 16:10
+  expect(2560, 1080, {320, 0, 1920, 1080});  // 21:9: bars left and right
+  expect(800, 600, {0, 75, 800, 450});
+  expect(1366, 768, {0, 0, 1366, 768});      // a pixel off 16:9: filled, no 1-pixel bar
+  expect(0, 720, {0, 0, 0, 0});              // a window folded away
+}

@@ -243,7 +243,8 @@ TEST_F(SceneRendererTest, ClosingCards) {
 }
 
 // With the render target bound the scene is laid out for the render size,
-// whatever size the window has.
+// whatever size the window has; the composition then sets the window's own
+// viewport before it draws to the screen.
 TEST_F(SceneRendererTest, ViewportFollowsTheRenderTargetWhileItIsBound) {
   if (renderTarget == 0) CreateRenderTarget();
   const int savedWidth = windowWidth, savedHeight = windowHeight;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,17 @@ bool ParseDouble(const char* text, double* value) {
   errno = 0;
   *value = strtod(text, &end);
   return end != text && *end == '\0' && errno == 0 && std::isfinite(*value);
+}
+
+// "WxH", each side 64 to 8192 pixels.
+bool ParseSize(const char* text, int* width, int* height) {
+  int w = 0, h = 0, used = 0;
+  if (sscanf(text, "%dx%d%n", &w, &h, &used) != 2 || text[used] != '\0' || w < 64 || h < 64 ||
+      w > 8192 || h > 8192)
+    return false;
+  *width = w;
+  *height = h;
+  return true;
 }
 
 bool ParseInt(const char* text, int* value) {
@@ -27,14 +39,17 @@ bool ParseInt(const char* text, int* value) {
 const char* CaptureUsage() {
   return "usage: kelvane12-capture [--fps N] [--from SECONDS] [--to SECONDS] [--out DIR]\n"
          "                         [--every K] [--fixed-step] [--loader] [--video FILE.mp4]\n"
+         "                         [--size WxH]\n"
          "  --fps N          frames per second of music time (default 60)\n"
          "  --from SECONDS   music position where play starts (default 0)\n"
          "  --to SECONDS     stop after the frame at this position (default: end of music)\n"
-         "  --out DIR        write DIR/frame_000000.png, ... (1280x720 RGB)\n"
+         "  --out DIR        write DIR/frame_000000.png, ... (RGB, of the --size)\n"
          "  --every K        write every K-th frame, still running all of them (default 1)\n"
          "  --fixed-step     the fixed-step build's rope step\n"
          "  --loader         write the loader screen's frames too\n"
-         "  --video FILE     encode frames and music into FILE with ffmpeg\n";
+         "  --video FILE     encode frames and music into FILE with ffmpeg\n"
+         "  --size WxH       the window the show is composed into (default 1280x720);\n"
+         "                   off screen where the display is smaller\n";
 }
 
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* error) {
@@ -76,6 +91,12 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     } else if (!strcmp(arg, "--out")) {
       if (!needValue()) return false;
       o->outDir = argv[++i];
+    } else if (!strcmp(arg, "--size")) {
+      if (!needValue()) return false;
+      if (!ParseSize(argv[++i], &o->width, &o->height)) {
+        *error = "--size takes WIDTHxHEIGHT, each from 64 to 8192 pixels";
+        return false;
+      }
     } else if (!strcmp(arg, "--video")) {
       if (!needValue()) return false;
       o->video = argv[++i];
@@ -83,6 +104,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       *error = std::string("unknown option ") + arg;
       return false;
     }
+  }
+  if (!o->video.empty() && (o->width % 2 || o->height % 2)) {
+    *error = "--video needs an even width and height in --size";
+    return false;
   }
   if (o->to >= 0 && o->to < o->from) {
     *error = "--to lies before --from";

@@ -11,6 +11,8 @@ struct CaptureOptions {
   bool fixedStep = false; // the fixed-step build's rope step
   bool loader = false;    // write the loader screen's frames too
   std::string video;      // MP4 through ffmpeg; empty: none
+  int width = 1280;       // --size: the window the show is composed into
+  int height = 720;
 };
 
 // Parses argv; on bad input returns false with a reason in *error.

@@ -33,8 +33,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-constexpr int kWidth = kRenderWidth;
-constexpr int kHeight = kRenderHeight;
 // Without --loader the loader screen's ticks run at this step per frame: the
 // loader takes one asset step per frame and ends after about 150 frames.
 constexpr double kQuickLoaderStepMs = 200;
@@ -45,7 +43,7 @@ struct Sink {
   FILE* video = nullptr;
   int written = 0;
   long frameIndex = 0;  // every frame run, written or not
-  std::vector<unsigned char> rgb = std::vector<unsigned char>(kWidth * kHeight * 3);
+  std::vector<unsigned char> rgb;  // one frame of the capture size
 };
 
 // The run directory: the working directory when it holds the music, else the
@@ -122,7 +120,7 @@ FILE* OpenVideo(const CaptureOptions& o, const std::string& silentPath) {
   snprintf(command, sizeof command,
            "ffmpeg -hide_banner -loglevel error -y -f rawvideo -pix_fmt rgb24 -s %dx%d "
            "-framerate %.6f -i - -vf vflip -c:v libx264 -pix_fmt yuv420p -crf 18 '%s'",
-           kWidth, kHeight, rate, silentPath.c_str());
+           o.width, o.height, rate, silentPath.c_str());
   return popen(command, "w");
 }
 
@@ -137,19 +135,77 @@ bool MuxVideo(const CaptureOptions& o, const std::string& silentPath,
   return system(command) == 0;
 }
 
-// Reads the back buffer of the frame just drawn and writes it where it goes.
+// The capture size, kept as the window size while an off-screen framebuffer
+// stands in for the window: the real window's reshapes do not change it.
+int captureWidth = 0, captureHeight = 0;
+void KeepCaptureSize(int, int) {
+  windowWidth = captureWidth;
+  windowHeight = captureHeight;
+}
+
+// A framebuffer of the capture size with colour and depth, as the window has.
+GLuint CreateStandInFramebuffer(int width, int height) {
+  GLuint framebuffer = 0, colour = 0, depth = 0;
+  glGenFramebuffers(1, &framebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+  glGenRenderbuffers(1, &colour);
+  glBindRenderbuffer(GL_RENDERBUFFER, colour);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+  glGenRenderbuffers(1, &depth);
+  glBindRenderbuffer(GL_RENDERBUFFER, depth);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+  const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  return complete ? framebuffer : 0;
+}
+
+// Gives the show a screen of the capture size: the window itself where the
+// display can hold it, else an off-screen framebuffer, since pixels of a
+// window that lie off the display are not kept and would read back as
+// nothing. Start-up has run and the window has reported its first size.
+bool SetUpCaptureScreen(int width, int height) {
+  if (width <= glutGet(GLUT_SCREEN_WIDTH) && height <= glutGet(GLUT_SCREEN_HEIGHT)) {
+    glutReshapeWindow(width, height);
+    for (int i = 0; i < 500 && (windowWidth != width || windowHeight != height); ++i) {
+      glutMainLoopEvent();
+      usleep(10000);
+    }
+    if (windowWidth == width && windowHeight == height) return true;
+  }
+  screenFramebuffer = CreateStandInFramebuffer(width, height);
+  if (!screenFramebuffer) {
+    fprintf(stderr, "kelvane12-capture: cannot make a %dx%d framebuffer\n", width, height);
+    return false;
+  }
+  captureWidth = width;
+  captureHeight = height;
+  glutReshapeFunc(KeepCaptureSize);
+  KeepCaptureSize(0, 0);
+  return true;
+}
+
+// The screen image of the frame just drawn, bottom row first.
+void ReadScreen(int width, int height, unsigned char* rgb) {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, screenFramebuffer);
+  glReadBuffer(screenFramebuffer ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+}
+
+// Reads the screen image of the frame just drawn and writes it where it goes.
 bool EmitFrame(Sink& sink) {
   const bool due = sink.frameIndex++ % sink.options.every == 0;
   if (!due || (sink.options.outDir.empty() && !sink.video)) return true;
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, sink.rgb.data());
+  const int width = sink.options.width, height = sink.options.height;
+  ReadScreen(width, height, sink.rgb.data());
   if (!sink.options.outDir.empty()) {
     char name[64];
     snprintf(name, sizeof name, "frame_%06d.png", sink.written);
     const std::string path = (fs::path(sink.options.outDir) / name).string();
     stbi_flip_vertically_on_write(1);  // GL rows run bottom to top
-    if (!stbi_write_png(path.c_str(), kWidth, kHeight, 3, sink.rgb.data(), kWidth * 3)) {
+    if (!stbi_write_png(path.c_str(), width, height, 3, sink.rgb.data(), width * 3)) {
       fprintf(stderr, "\nkelvane12-capture: cannot write %s\n", path.c_str());
       return false;
     }
@@ -192,6 +248,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "kelvane12-capture: %s\n%s", error.c_str(), CaptureUsage());
     return 2;
   }
+  sink.rgb.resize(static_cast<size_t>(o.width) * o.height * 3);
   // Output paths are taken relative to where the tool was started.
   std::error_code ec;
   if (!o.outDir.empty()) {
@@ -222,6 +279,7 @@ int main(int argc, char** argv) {
   StartUp(1, glutArgs);
   glutDisplayFunc(IgnoreDisplay);
   glutMainLoopEvent();  // the window appears and reports its size
+  if (!SetUpCaptureScreen(o.width, o.height)) return 1;
   if (AudioInit(-1, 44100)) {
     AudioStart();
     AudioStreamFree(musicStream);

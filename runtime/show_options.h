@@ -1,0 +1,15 @@
+// Command line of the show (kelvane12 and kelvane12-fixed).
+#pragma once
+#include <string>
+
+struct ShowOptions {
+  bool window = false;  // an ordinary 1280x720 window instead of full screen
+  bool help = false;    // print the usage and end
+};
+
+// Parses argv; on bad input returns false with a reason in *error.
+bool ParseShowOptions(int argc, char** argv, ShowOptions* options, std::string* error);
+// The program's name as it was started (argv[0] without its directory).
+const char* ProgramName(const char* argv0);
+// The usage text, naming the program as it was started.
+std::string ShowUsage(const char* program);
