@@ -10,3 +10,8 @@ void DrawFrame();
 void UpdateFrame();
 // The music stream's playback position in seconds, as a float.
 float MusicPositionSeconds();
+// Has the GLUT loop look for a stop signal (Ctrl-C, SIGTERM) every tenth of a
+// second, frames or not, and end the show as Escape does, with status 128
+// plus the signal's number. The show's own loop only: the capture tool
+// checks between its frames itself.
+void WatchStopSignals();
