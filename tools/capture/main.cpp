@@ -500,7 +500,7 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
     }
     if (StopSignal()) count = k;
     const bool last = k == count;
-    if (last || tty || MsSince(lastReport) > 5000) {
+    if (last || tty || k == 1 || MsSince(lastReport) > 5000) {
       lastReport = Clock::now();
       const double perFrame = MsSince(mainStart) / k;
       char running[64] = "";
