@@ -39,26 +39,15 @@ wait_for_text() {
   while ! grep -q "$2" "$1" 2>/dev/null && [ $i -lt "$3" ]; do sleep 0.5; i=$((i + 1)); done
   grep -q "$2" "$1"
 }
-# Waits for the background process $1; its exit status goes to $rc. The
-# programs run under `timeout -s KILL`, which passes signals on to them, so
-# one that hangs ends with 137.
-wait_status() {
-  wait "$1"
-  rc=$?
-}
+# The programs run in the background under `timeout --foreground -s KILL`,
+# which passes each signal on to them once: one that hangs ends with 137.
 # Starts the show in the background; the window's id goes to $window.
 start_show() {
-  SDL_AUDIODRIVER=dummy timeout -s KILL 90 ./kelvane12 >"$work/out.txt" 2>"$work/err.txt" &
+  SDL_AUDIODRIVER=dummy timeout --foreground -s KILL 90 ./kelvane12 >"$work/out.txt" \
+    2>"$work/err.txt" &
   pid=$!
   window=$(timeout 60 xdotool search --sync --name '^kelvane12$' | head -n 1)
   [ -n "$window" ] || { kill -9 $pid; fail "no window named kelvane12: $(cat "$work/err.txt")"; }
-}
-# Frames on one line, each a whole PNG.
-check_pngs() {
-  for f in "$1"/*.png; do
-    [ -e "$f" ] || continue
-    identify "$f" >/dev/null 2>&1 || fail "$(basename "$f") is not a whole PNG"
-  done
 }
 # Video and audio frames of an MP4, as "video,N audio,M".
 probe_mp4() {
@@ -97,7 +86,7 @@ show-signals)
   xdotool key --window "$window" z
   wait_for_file "$work/recorded.dat" 20 || fail "the key was not recorded"
   kill -TERM $pid
-  wait_status $pid
+  wait $pid; rc=$?
   [ "$rc" = 143 ] || fail "SIGTERM: exit status $rc, expected 143: $(cat "$work/err.txt")"
   grep -q "stopped by SIGTERM" "$work/err.txt" || fail "SIGTERM: no message: $(cat "$work/err.txt")"
   grep -q '^z [0-9.]*$' "$work/recorded.dat" || fail "recording: $(cat "$work/recorded.dat")"
@@ -106,12 +95,12 @@ show-signals)
   wait_for_text "$work/err.txt" "cannot record keys to $work (Is a directory)" 20 ||
     fail "unopenable recording: $(cat "$work/err.txt")"
   kill -INT $pid
-  wait_status $pid
+  wait $pid; rc=$?
   [ "$rc" = 130 ] || fail "SIGINT: exit status $rc, expected 130: $(cat "$work/err.txt")"
 
   # A file-size limit of 0: the recording's first line cannot be written.
   run_limited 0 "$work/limited.txt" env KELVANE_RECORD="$work/limited.dat" SDL_AUDIODRIVER=dummy \
-    timeout -s KILL 90 \
+    timeout --foreground -s KILL 90 \
     ./kelvane12 &
   window=$(timeout 60 xdotool search --sync --name '^kelvane12$' | head -n 1)
   [ -n "$window" ] || fail "limited show: no window: $(cat "$work/limited.txt")"
@@ -138,25 +127,27 @@ capture-signals)
   rm "$work/run/keys.dat" && mkdir "$work/run/keys.dat"
   mkdir "$work/tmp"
   cd "$work/run"
-  timeout -s KILL 120 ./kelvane12-capture --to 60 --fps 2 --out "$work/frames" \
+  timeout --foreground -s KILL 120 ./kelvane12-capture --to 60 --fps 2 --out "$work/frames" \
     2>"$work/err.txt" &
   pid=$!
   wait_for_file "$work/frames/frame_000001.png" 120 || fail "no frames: $(cat "$work/err.txt")"
   kill -INT $pid
-  wait_status $pid
+  wait $pid; rc=$?
   [ "$rc" = 130 ] || fail "PNG capture: exit status $rc, expected 130: $(cat "$work/err.txt")"
   grep -q "keys.dat (it is a directory)" "$work/err.txt" || fail "keys.dat: $(cat "$work/err.txt")"
   kept=$(sed -n 's/.*kept \([0-9]*\) frames in.*/\1/p' "$work/err.txt")
   [ "$kept" = "$(ls "$work/frames" | wc -l)" ] || fail "kept '$kept' frames: $(ls "$work/frames")"
-  check_pngs "$work/frames"
+  for f in "$work"/frames/*.png; do
+    identify "$f" >/dev/null 2>&1 || fail "$(basename "$f") is not a whole PNG"
+  done
 
   video="$work/kelvane's show.mp4"
-  TMPDIR="$work/tmp" timeout -s KILL 120 ./kelvane12-capture --to 60 --fps 2 --video "$video" \
-    2>"$work/err2.txt" &
+  TMPDIR="$work/tmp" timeout --foreground -s KILL 120 ./kelvane12-capture --to 60 --fps 2 \
+    --video "$video" 2>"$work/err2.txt" &
   pid=$!
   wait_for_text "$work/err2.txt" "^frame 1/" 120 || fail "video: no frame: $(cat "$work/err2.txt")"
   kill -TERM $pid
-  wait_status $pid
+  wait $pid; rc=$?
   [ "$rc" = 143 ] || fail "video capture: exit status $rc, expected 143: $(cat "$work/err2.txt")"
   grep -q "kept $video" "$work/err2.txt" || fail "video: $(cat "$work/err2.txt")"
   streams=$(probe_mp4 "$video")
@@ -164,14 +155,14 @@ capture-signals)
     fail "the kept video does not play: '$streams'"
   [ -z "$(ls -A "$work/tmp")" ] || fail "left behind: $(ls -A "$work/tmp")"
 
-  TMPDIR="$work/tmp" timeout -s KILL 120 ./kelvane12-capture --to 60 --fps 2 \
+  TMPDIR="$work/tmp" timeout --foreground -s KILL 120 ./kelvane12-capture --to 60 --fps 2 \
     --video "$work/second.mp4" 2>"$work/err3.txt" &
   pid=$!
   wait_for_text "$work/err3.txt" "^frame 1/" 120 || fail "second: no frame: $(cat "$work/err3.txt")"
   kill -INT $pid
   sleep 0.3
   kill -INT $pid
-  wait_status $pid
+  wait $pid; rc=$?
   [ "$rc" = 130 ] || fail "twice Ctrl-C: exit status $rc, expected 130"
   [ -z "$(ls -A "$work/tmp")" ] || fail "left behind after twice Ctrl-C: $(ls -A "$work/tmp")"
   sleep 0.5
@@ -203,7 +194,7 @@ capture-write-failures)
 capture-ffmpeg)
   # File names reach ffmpeg as they are, never a shell. An ffmpeg that exits
   # at once is reported (not a SIGPIPE death); an unusable TMPDIR is named
-  # before anything is drawn; without --video TMPDIR is not needed.
+  # before anything is drawn.
   need_assets
   mkdir "$work/tmp"
   cd "$work"

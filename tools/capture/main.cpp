@@ -69,18 +69,22 @@ struct Sink {
 };
 
 // The temporary files of a --video capture, in a directory of their own under
-// TMPDIR. Plain arrays, because the second stop signal removes them from its
-// handler; the running ffmpeg is ended there too.
+// TMPDIR, and the files being written. Plain arrays, because the second stop
+// signal removes them from its handler; the running ffmpeg is ended there too.
 char tempDirectory[4096];
 char silentVideoPath[4200];
 char musicStretchPath[4200];
 char unfinishedOutput[4200];  // the MP4 while ffmpeg writes it; empty otherwise
 volatile pid_t runningFfmpeg = -1;
+// The PNG frame being written, valid while frameUnfinished is set.
+char unfinishedFrame[4200];
+volatile sig_atomic_t frameUnfinished = 0;
 
 // What the second stop signal does before the process ends: only
-// async-signal-safe calls.
-void RemoveTempFilesNow() {
+// async-signal-safe calls. No half-written file stays behind.
+void RemoveUnfinishedFilesNow() {
   if (runningFfmpeg > 0) kill(runningFfmpeg, SIGKILL);
+  if (frameUnfinished) unlink(unfinishedFrame);
   if (silentVideoPath[0]) unlink(silentVideoPath);
   if (musicStretchPath[0]) unlink(musicStretchPath);
   if (unfinishedOutput[0]) unlink(unfinishedOutput);
@@ -96,7 +100,7 @@ void RemoveTempFiles() {
     waitpid(pid, nullptr, 0);
     runningFfmpeg = -1;
   }
-  RemoveTempFilesNow();
+  RemoveUnfinishedFilesNow();
   tempDirectory[0] = silentVideoPath[0] = musicStretchPath[0] = unfinishedOutput[0] = 0;
 }
 
@@ -114,8 +118,13 @@ bool CreateTempDirectory() {
   const fs::path base = fs::temp_directory_path(ec);
   if (ec) {
     const char* tmpdir = getenv("TMPDIR");
-    fprintf(stderr, "kelvane12-capture: no usable directory for temporary files (TMPDIR=%s: %s)\n",
-            tmpdir ? tmpdir : "", ec.message().c_str());
+    if (tmpdir)
+      fprintf(stderr,
+              "kelvane12-capture: no usable directory for temporary files: TMPDIR=%s (%s)\n",
+              tmpdir, ec.message().c_str());
+    else
+      fprintf(stderr, "kelvane12-capture: no usable directory for temporary files (%s)\n",
+              ec.message().c_str());
     return false;
   }
   std::string pattern = (base / "kelvane12-capture-XXXXXX").string();
@@ -134,15 +143,14 @@ bool CreateTempDirectory() {
     return false;
   }
   atexit(RemoveTempFiles);
-  SetImmediateStopAction(RemoveTempFilesNow);
   return true;
 }
 
 // The run directory: the working directory when it holds the music, else the
 // directory of this executable (where the build puts it).
 void EnterRunDirectory() {
-  if (fs::exists(kMusicFile)) return;
   std::error_code ec;
+  if (fs::exists(kMusicFile, ec)) return;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) fs::current_path(exe.parent_path(), ec);
 }
@@ -354,8 +362,12 @@ bool WritePngFrame(const std::string& path, const std::vector<unsigned char>& rg
     *why = "cannot encode the PNG";
     return false;
   }
+  frameUnfinished = 0;
+  const bool tracked = KeepPath(unfinishedFrame, sizeof unfinishedFrame, path);
+  frameUnfinished = tracked;
   FILE* file = fopen(path.c_str(), "wb");
   if (!file) {
+    frameUnfinished = 0;
     *why = strerror(errno);
     free(png);
     return false;
@@ -366,6 +378,7 @@ bool WritePngFrame(const std::string& path, const std::vector<unsigned char>& rg
     ok = false;
     error = errno;
   }
+  frameUnfinished = 0;
   free(png);
   if (!ok) {
     *why = strerror(error);
@@ -504,7 +517,8 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
       lastReport = Clock::now();
       const double perFrame = MsSince(mainStart) / k;
       char running[64] = "";
-      if (k <= plan.first) snprintf(running, sizeof running, "  running up to %.2f s", firstSeconds);
+      if (k <= plan.first)
+        snprintf(running, sizeof running, "  running up to %.2f s", firstSeconds);
       fprintf(stderr, "%sframe %ld/%ld  music %.2f s%s  %.1f frames/s  %.0f s left%s",
               tty ? "\r" : "", k, count, demoClock, running, 1000.0 / perFrame,
               perFrame * (count - k) / 1000.0, tty && !last ? "  " : "\n");
@@ -555,6 +569,7 @@ int main(int argc, char** argv) {
   // First of all: SDL_Init would take Ctrl-C for itself, and a closed ffmpeg
   // pipe must be an error to report, not the end of the process.
   InstallStopSignals();
+  SetImmediateStopAction(RemoveUnfinishedFilesNow);
   Sink sink;
   CaptureOptions& o = sink.options;
   std::string error;
