@@ -109,6 +109,7 @@ void StartKeyRecording() {
   const char* path = getenv("KELVANE_RECORD");
   if (!path || !*path) return;
   recordPath = path;
+  recordFailed = false;
   recordFile = fopen(path, "a");
   if (!recordFile) {
     fprintf(stderr, "kelvane12: cannot record keys to %s (%s): playing without recording\n",
