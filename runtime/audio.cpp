@@ -106,7 +106,7 @@ DecodedFile checkedFile;
 // What one decode found.
 struct Decoding {
   std::vector<int16_t> pcm;      // interleaved stereo at the asked rate
-  double headerSeconds = -1;     // the length the file's header gives; below 0: none
+  double headerSeconds = -1;     // the length the file's Info tag gives; below 0: none
   double decodedSeconds = 0;
   bool stoppedEarly = false;     // a decoding error ended it before the end of the file
   std::string stopReason;
@@ -142,11 +142,18 @@ bool DecodeMp3(const char* path, long rate, Decoding* result,
     return fail(std::string("cannot decode at ") + std::to_string(rate) + " Hz");
   if (mpg123_open(handle, path) != MPG123_OK)
     return fail(std::string("cannot open as MP3 (") + mpg123_strerror(handle) + ")");
-  // The length the file's header gives (the encoder's Info tag, else an
-  // estimate from the file size), in output samples. Asked before decoding:
-  // at the end of the data the decoder replaces it with what it found.
+  // The length the encoder wrote into the file's Info tag, in output
+  // samples. Without that tag the decoder only estimates from the file size,
+  // which a cut file shrinks with, so there is nothing to compare. Asked
+  // before decoding (at the end of the data the decoder replaces it with
+  // what it found), and before the tag's state: asking reads the first
+  // frame, which holds the tag.
   const off_t headerSamples = mpg123_length(handle);
-  if (headerSamples > 0) result->headerSeconds = double(headerSamples) / rate;
+  long encoderDelay = -1;
+  double unused = 0;
+  const bool tagged = mpg123_getstate(handle, MPG123_ENC_DELAY, &encoderDelay, &unused) ==
+                          MPG123_OK && encoderDelay >= 0;
+  if (tagged && headerSamples > 0) result->headerSeconds = double(headerSamples) / rate;
 
   std::vector<int16_t> samples;
   unsigned char chunk[65536];
