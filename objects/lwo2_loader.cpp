@@ -1,8 +1,15 @@
 // The LWO2 reader of CSoftObject: point positions, triangles (each edge one
 // spring) and the "Bone01" weight map; everything else is skipped by size.
-// The whole file is read into memory and every read is bounded by the chunk it
+// The file is read into memory as far as its FORM size says (a mesh may have
+// at most kMaxFormSize bytes) and every read is bounded by the chunk it
 // belongs to, so a damaged file ends in the loader's fatal error, never in a
-// read outside the data.
+// read outside the data or in reading without end.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -16,6 +23,10 @@
 
 namespace {
 LoaderFatalHook fatalHook = nullptr;
+
+// Far above any mesh the soft body can simulate, and a bound on what a
+// damaged size field can make the loader read.
+constexpr uint32_t kMaxFormSize = 256u << 20;
 
 constexpr uint32_t Tag(const char (&s)[5]) {
   return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
@@ -46,12 +57,24 @@ std::string TagText(uint32_t tag) {
   return text;
 }
 
-// Reads a whole stream into memory; false on a read error.
-bool ReadAll(std::FILE* file, std::vector<uint8_t>* bytes) {
+// Appends up to `count` bytes of a stream; false on a read error.
+bool ReadUpTo(std::FILE* file, size_t count, std::vector<uint8_t>* bytes) {
   uint8_t block[65536];
-  size_t got;
-  while ((got = fread(block, 1, sizeof block, file)) > 0) bytes->insert(bytes->end(), block, block + got);
+  while (count > 0) {
+    const size_t got = fread(block, 1, std::min(count, sizeof block), file);
+    if (got == 0) break;
+    bytes->insert(bytes->end(), block, block + got);
+    count -= got;
+  }
   return !ferror(file);
+}
+
+// The two header errors keep their fixed wording; the file they are about
+// follows on a line of its own.
+[[noreturn]] void HeaderFatal(const char* message, const char* file) {
+  if (fatalHook) fatalHook(message);
+  fprintf(stderr, "Error: %s\nmesh file: %s\n", message, file);
+  exit(1);
 }
 
 // A cursor over one chunk's data: every read that would pass the chunk's end
@@ -142,8 +165,20 @@ int ParseName(const uint8_t* bytes, size_t available, const char** name) {
 
 void CSoftObject::LoadObject(float offsetX, float offsetY, float offsetZ, float stiffness,
                              float damping, const char* path, float scale, float pointMass) {
-  std::FILE* file = fopen(path, "rb");
-  if (!file) LoaderFatalf("%s: cannot open the mesh file", path);
+  // Opened without blocking, so that a pipe without a writer is refused
+  // below instead of waited on; only a regular file is read.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) LoaderFatalf("%s: cannot open the mesh file (%s)", path, strerror(errno));
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    LoaderFatalf("%s: not a regular file", path);
+  }
+  std::FILE* file = fdopen(fd, "rb");
+  if (!file) {
+    close(fd);
+    LoaderFatalf("%s: cannot open the mesh file (%s)", path, strerror(errno));
+  }
   // Closed on every way out, the fuzz target's thrown errors included.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, fclose);
   LoadObjectFromStream(offsetX, offsetY, offsetZ, stiffness, damping, file, path, scale, pointMass);
@@ -152,21 +187,29 @@ void CSoftObject::LoadObject(float offsetX, float offsetY, float offsetZ, float 
 void CSoftObject::LoadObjectFromStream(float offsetX, float offsetY, float offsetZ,
                                        float stiffness, float damping, std::FILE* file,
                                        const char* name, float scale, float pointMass) {
+  // Header first: the FORM size bounds the rest of the read.
   std::vector<uint8_t> bytes;
-  if (!ReadAll(file, &bytes)) LoaderFatalf("%s: read error", name);
-  const size_t fileSize = bytes.size();
+  if (!ReadUpTo(file, 12, &bytes)) LoaderFatalf("%s: read error (%s)", name, strerror(errno));
 
-  // Header: the tags are compared even when the file is too short to hold
-  // them (missing bytes never match), as the format errors require.
+  // The tags are compared even when the file is too short to hold them
+  // (missing bytes never match), as the format errors require.
   auto headerWord = [&](size_t at) -> uint32_t {
-    return at + 4 <= fileSize ? ReadBigEndian32(&bytes[at]) : 0;
+    return at + 4 <= bytes.size() ? ReadBigEndian32(&bytes[at]) : 0;
   };
-  if (headerWord(0) != Tag("FORM")) LoaderFatal("Not an IFF file (Missing FORM tag)");
+  if (headerWord(0) != Tag("FORM")) HeaderFatal("Not an IFF file (Missing FORM tag)", name);
   uint32_t formSize = headerWord(4);
-  if (headerWord(8) != Tag("LWO2")) LoaderFatal("Not a lightwave object (Missing LWO2 tag)");
-  if (formSize > 4 && uint64_t(formSize) + 8 > fileSize)
-    LoaderFatalf("%s: FORM size %u runs past the end of the file (%zu bytes)", name, formSize,
-                 fileSize);
+  if (headerWord(8) != Tag("LWO2"))
+    HeaderFatal("Not a lightwave object (Missing LWO2 tag)", name);
+  if (formSize > kMaxFormSize)
+    LoaderFatalf("%s: FORM size %u is more than a mesh may have (%u bytes)", name, formSize,
+                 kMaxFormSize);
+  if (formSize > 4) {
+    if (!ReadUpTo(file, formSize - 4, &bytes))
+      LoaderFatalf("%s: read error (%s)", name, strerror(errno));
+    if (uint64_t(formSize) + 8 > bytes.size())
+      LoaderFatalf("%s: FORM size %u runs past the end of the file (%zu bytes)", name, formSize,
+                   bytes.size());
+  }
 
   // Weight entries (point index as float, weight, 0) gathered over the file.
   struct WeightEntry {
@@ -203,6 +246,11 @@ void CSoftObject::LoadObjectFromStream(float offsetX, float offsetY, float offse
         MassPoint p;
         p.position = {xyz[3 * k] * scale + offsetX, xyz[3 * k + 1] * scale + offsetY,
                       xyz[3 * k + 2] * scale + offsetZ};
+        // One NaN or infinity would spread through the springs to the whole body.
+        if (!std::isfinite(p.position.x) || !std::isfinite(p.position.y) ||
+            !std::isfinite(p.position.z))
+          LoaderFatalf("%s: PNTS chunk at offset %zu: point %u is not at a finite position", name,
+                       chunkOffset, k);
         p.mass = pointMass;
         p.inverseMass = pointMass != 0 ? 1.0f / pointMass : 0.0f;
         points.push_back(p);

@@ -3,6 +3,7 @@
 #include <SDL/SDL.h>
 #include <SDL/SDL_image.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -85,6 +86,46 @@ const std::vector<AssetRow>& AssetTable() {
   return table;
 }
 
+// PNG and JPEG files end with a marker (the IEND chunk, the end-of-image
+// marker). The decoder fills what is missing from a cut-off file with grey
+// and says nothing, so the end is looked for first. Only the tail is read:
+// a marker further back than this has too much behind it to be the end.
+constexpr long kImageTailBytes = 4096;
+
+// Whether `bytes` holds `marker` somewhere.
+bool Holds(const std::vector<unsigned char>& bytes, const char* marker, size_t length) {
+  const auto* m = reinterpret_cast<const unsigned char*>(marker);
+  return std::search(bytes.begin(), bytes.end(), m, m + length) != bytes.end();
+}
+
+// Why a PNG or JPEG file is not whole (cut short), or "" when it is whole or
+// of another kind (left to the decoder).
+std::string ImageDamage(const char* path) {
+  FILE* file = fopen(path, "rb");
+  if (!file) return "";  // a missing file has its own message
+  unsigned char head[8] = {};
+  const size_t headBytes = fread(head, 1, sizeof head, file);
+  std::vector<unsigned char> tail(kImageTailBytes);
+  size_t tailBytes = 0;
+  if (fseek(file, 0, SEEK_END) == 0) {
+    const long size = ftell(file);
+    const long from = size > kImageTailBytes ? size - kImageTailBytes : 0;
+    if (size >= 0 && fseek(file, from, SEEK_SET) == 0)
+      tailBytes = fread(tail.data(), 1, tail.size(), file);
+  }
+  const bool readError = ferror(file);
+  fclose(file);
+  if (readError) return "cannot be read";
+  tail.resize(tailBytes);
+  static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (headBytes == 8 && memcmp(head, kPng, 8) == 0)
+    return Holds(tail, "IEND", 4) ? "" : "cut short: the PNG has no end chunk";
+  if (headBytes >= 2 && head[0] == 0xFF && head[1] == 0xD8)
+    return Holds(tail, "\xFF\xD9", 2) ? "" : "cut short: the JPEG has no end-of-image marker";
+  if (headBytes == 0) return "the file is empty";
+  return "";
+}
+
 // Channel masks of pixels stored as R, G, B(, A) bytes in that order.
 #if SDL_BYTEORDER == SDL_LIL_ENDIAN
 constexpr Uint32 kRedMask = 0x000000FF, kGreenMask = 0x0000FF00, kBlueMask = 0x00FF0000,
@@ -127,6 +168,11 @@ SDL_Surface* ConvertToGlBytes(SDL_Surface* image) {
 }  // namespace
 
 GLuint LoadTexture(const char* path) {
+  const std::string damage = ImageDamage(path);
+  if (!damage.empty()) {
+    fprintf(stderr, "Cannot load image %s: %s\n", path, damage.c_str());
+    exit(1);
+  }
   SDL_Surface* image = IMG_Load(path);
   if (!image) {
     fprintf(stderr, "Cannot load image %s: %s\n", path, IMG_GetError());
@@ -185,16 +231,23 @@ std::vector<std::string> AssetImageFiles() {
 bool CheckAssetImages(const char* directory) {
   std::string missing;
   int count = 0;
+  bool ok = true;
   for (const std::string& file : AssetImageFiles()) {
     std::string path = std::string(directory) + "/" + file;
     FILE* f = fopen(path.c_str(), "rb");
-    if (f) {
-      fclose(f);
+    if (!f) {
+      missing += (count++ ? ", " : "") + file;
       continue;
     }
-    missing += (count++ ? ", " : "") + file;
+    fclose(f);
+    const std::string damage = ImageDamage(path.c_str());
+    if (!damage.empty()) {
+      fprintf(stderr, "Damaged image file in %s: %s (%s)\n", directory, file.c_str(),
+              damage.c_str());
+      ok = false;
+    }
   }
-  if (count == 0) return true;
+  if (count == 0) return ok;
   fprintf(stderr, "Missing %d image file%s in %s: %s\n", count, count == 1 ? "" : "s", directory,
           missing.c_str());
   return false;

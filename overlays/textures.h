@@ -15,7 +15,9 @@ extern GLuint bonfireTitleTexture, blackTexture, titleTexture, heartWhiteTexture
     heartBlackTexture, loaderFrameTexture, endScreenTexture, tembraTexture,
     podserceTexture, whiteTexture, panelTexture;
 
-// Decodes an image with SDL_image and uploads it as a new texture (left bound).
+// Decodes an image with SDL_image and uploads it as a new texture (left
+// bound). A file that cannot be decoded, or a PNG or JPEG cut short, ends the
+// program with a message naming it (status 1).
 GLuint LoadTexture(const char* path);
 // Performs the asset-table step numbered by the loader screen's load counter.
 void LoadAssetStep();
@@ -23,6 +25,8 @@ void LoadAssetStep();
 // Every image file the program loads: the two start-up images (panel, loader
 // image) and the asset table's files, relative to the run directory.
 std::vector<std::string> AssetImageFiles();
-// Checks that every image file exists under the given directory; reports all
-// missing ones in one message on standard error and returns false if any is.
+// Checks that every image file exists under the given directory and that no
+// PNG or JPEG among them is cut short; reports all missing ones in one
+// message and each damaged one in its own on standard error, and returns
+// false if any is.
 bool CheckAssetImages(const char* directory = ".");

@@ -90,9 +90,32 @@ void FillOutput(void*, Uint8* buffer, int length) {
   }
 }
 
-// Decodes an MP3 file to interleaved 16-bit stereo at `rate`. With
-// `firstChunkOnly` it stops after the first decoded samples (a check).
-bool DecodeMp3(const char* path, long rate, bool firstChunkOnly, std::vector<int16_t>* pcm,
+// Slack between the length a file's header gives and what decodes: the
+// decoder may give up to a frame less at the end.
+constexpr double kLengthSlackSeconds = 0.1;
+
+// A whole decoded file, kept between the start-up check and the stream that
+// plays it, so that the music is decoded once.
+struct DecodedFile {
+  std::string path;
+  long rate = 0;
+  std::vector<int16_t> pcm;
+};
+DecodedFile checkedFile;
+
+// What one decode found.
+struct Decoding {
+  std::vector<int16_t> pcm;      // interleaved stereo at the asked rate
+  double headerSeconds = -1;     // the length the file's Info tag gives; below 0: none
+  double decodedSeconds = 0;
+  bool stoppedEarly = false;     // a decoding error ended it before the end of the file
+  std::string stopReason;
+};
+
+// Decodes an MP3 file to interleaved 16-bit stereo at `rate`. False (with
+// `error` naming the file) when nothing usable decodes; a file that decodes
+// only in part returns true and says so in `result`.
+bool DecodeMp3(const char* path, long rate, Decoding* result,
                std::string* error) {
   auto fail = [&](const std::string& what) {
     if (error) *error = std::string("music file '") + path + "': " + what;
@@ -119,16 +142,28 @@ bool DecodeMp3(const char* path, long rate, bool firstChunkOnly, std::vector<int
     return fail(std::string("cannot decode at ") + std::to_string(rate) + " Hz");
   if (mpg123_open(handle, path) != MPG123_OK)
     return fail(std::string("cannot open as MP3 (") + mpg123_strerror(handle) + ")");
+  // The length the encoder wrote into the file's Info tag, in output
+  // samples. Without that tag the decoder only estimates from the file size,
+  // which a cut file shrinks with, so there is nothing to compare. Asked
+  // before decoding (at the end of the data the decoder replaces it with
+  // what it found), and before the tag's state: asking reads the first
+  // frame, which holds the tag.
+  const off_t headerSamples = mpg123_length(handle);
+  long encoderDelay = -1;
+  double unused = 0;
+  const bool tagged = mpg123_getstate(handle, MPG123_ENC_DELAY, &encoderDelay, &unused) ==
+                          MPG123_OK && encoderDelay >= 0;
+  if (tagged && headerSamples > 0) result->headerSeconds = double(headerSamples) / rate;
 
   std::vector<int16_t> samples;
   unsigned char chunk[65536];
   for (;;) {
     size_t done = 0;
-    int result = mpg123_read(handle, chunk, sizeof chunk, &done);
+    int status = mpg123_read(handle, chunk, sizeof chunk, &done);
     samples.insert(samples.end(), reinterpret_cast<int16_t*>(chunk),
                    reinterpret_cast<int16_t*>(chunk + (done & ~size_t(3))));
-    if (result == MPG123_DONE) break;
-    if (result == MPG123_NEW_FORMAT) {
+    if (status == MPG123_DONE) break;
+    if (status == MPG123_NEW_FORMAT) {
       long gotRate = 0;
       int channels = 0, encoding = 0;
       mpg123_getformat(handle, &gotRate, &channels, &encoding);
@@ -136,12 +171,35 @@ bool DecodeMp3(const char* path, long rate, bool firstChunkOnly, std::vector<int
         return fail("decoder gave an unexpected sample format");
       continue;
     }
-    if (result != MPG123_OK)
-      return fail(std::string("not a decodable MP3 (") + mpg123_strerror(handle) + ")");
-    if (firstChunkOnly && !samples.empty()) break;
+    if (status != MPG123_OK) {
+      if (samples.empty())
+        return fail(std::string("not a decodable MP3 (") + mpg123_strerror(handle) + ")");
+      result->stoppedEarly = true;
+      result->stopReason = mpg123_strerror(handle);
+      break;
+    }
   }
   if (samples.empty()) return fail("not a decodable MP3 (no audio frames found)");
-  if (pcm) pcm->swap(samples);
+  result->decodedSeconds = double(samples.size() / 2) / rate;
+  result->pcm.swap(samples);
+  return true;
+}
+
+// Whether a whole decoding fell short of the file's own length; if so a
+// message naming the file and both lengths.
+bool DecodedShort(const char* path, const Decoding& d, std::string* message) {
+  const bool shortOfHeader =
+      d.headerSeconds > 0 && d.decodedSeconds < d.headerSeconds - kLengthSlackSeconds;
+  if (!shortOfHeader && !d.stoppedEarly) return false;
+  char text[512];
+  if (d.stoppedEarly)
+    snprintf(text, sizeof text, "music file '%s': decoding stops at %.1f s (%s)", path,
+             d.decodedSeconds, d.stopReason.c_str());
+  else
+    snprintf(text, sizeof text,
+             "music file '%s': cut short: it decodes to %.1f s of the %.1f s its header gives",
+             path, d.decodedSeconds, d.headerSeconds);
+  *message = text;
   return true;
 }
 
@@ -216,13 +274,32 @@ void AudioStreamFree(MusicStream stream) {
   if (FindStream(stream)) streams[stream - 1].reset();
 }
 
-// Decodes a whole MP3 file into a new, stopped stream.
+// Decodes a whole MP3 file into a new, stopped stream (the start-up check's
+// decoding when it checked this file). A file that ends before its header's
+// length plays silence for the rest, so its clock still runs to the end.
 MusicStream AudioStreamCreateFile(const char* path) {
   auto stream = std::make_unique<Stream>();
-  std::string error;
-  if (!path || !DecodeMp3(path, outputRate, false, &stream->pcm, &error)) {
-    std::fprintf(stderr, "%s\n", path ? error.c_str() : "music file: no name given");
+  if (!path) {
+    std::fprintf(stderr, "music file: no name given\n");
     return 0;
+  }
+  if (checkedFile.path == path && checkedFile.rate == outputRate && !checkedFile.pcm.empty()) {
+    stream->pcm.swap(checkedFile.pcm);
+    checkedFile = DecodedFile();
+  } else {
+    Decoding decoding;
+    std::string error;
+    if (!DecodeMp3(path, outputRate, &decoding, &error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 0;
+    }
+    std::string message;
+    if (DecodedShort(path, decoding, &message)) {
+      std::fprintf(stderr, "%s; the rest plays as silence\n", message.c_str());
+      const double seconds = std::max(decoding.headerSeconds, decoding.decodedSeconds);
+      decoding.pcm.resize(static_cast<size_t>(std::llround(seconds * outputRate)) * 2, 0);
+    }
+    stream->pcm.swap(decoding.pcm);
   }
   stream->rate = outputRate;
   stream->frames = stream->pcm.size() / 2;
@@ -272,13 +349,24 @@ double AudioChannelBytes2Seconds(MusicStream handle, uint64_t bytes) {
   return static_cast<double>(bytes) / (static_cast<double>(kBytesPerFrame) * stream->rate);
 }
 
-// Decodes the start of the file to see that it is a usable MP3.
+// Decodes the whole file to see that it is a usable MP3 as long as its
+// header says; keeps the decoding for the stream that will play it.
 bool AudioCheckFile(const char* path, std::string* error) {
   if (!path) {
     if (error) *error = "music file: no name given";
     return false;
   }
-  return DecodeMp3(path, outputRate, true, nullptr, error);
+  Decoding decoding;
+  if (!DecodeMp3(path, outputRate, &decoding, error)) return false;
+  std::string message;
+  if (DecodedShort(path, decoding, &message)) {
+    if (error) *error = message;
+    return false;
+  }
+  checkedFile.path = path;
+  checkedFile.rate = outputRate;
+  checkedFile.pcm.swap(decoding.pcm);
+  return true;
 }
 
 // Start position of the first play.

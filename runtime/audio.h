@@ -18,7 +18,10 @@ bool AudioStart();
 // Releases a stream (0 is allowed and does nothing).
 void AudioStreamFree(MusicStream stream);
 // Decodes a whole MP3 file into a stream that is not yet playing (its
-// position reads 0). Returns 0 when the file cannot be opened or decoded.
+// position reads 0); reuses AudioCheckFile's decoding of the same file.
+// Returns 0 when the file cannot be opened or decoded. A file that decodes
+// shorter than its header says is reported and padded with silence to that
+// length, so the clock still runs to the end.
 MusicStream AudioStreamCreateFile(const char* path);
 // Starts playback (from where it stands; restart true goes back to 0).
 bool AudioChannelPlay(MusicStream stream, bool restart);
@@ -27,8 +30,9 @@ uint64_t AudioChannelGetPosition(MusicStream stream);
 // Byte position to seconds.
 double AudioChannelBytes2Seconds(MusicStream stream, uint64_t bytes);
 
-// Checks, before any window opens, that the file exists and decodes as MP3.
-// On failure `error` (if given) gets a one-line message naming the file.
+// Checks, before any window opens, that the file exists and decodes as MP3
+// to the length its header gives (a file cut short fails). On failure
+// `error` (if given) gets a one-line message naming the file.
 bool AudioCheckFile(const char* path, std::string* error);
 // Closes the output and stops its thread; AudioInit registers it to run at
 // exit, before static objects (and the decoded music) are destroyed.

@@ -3,13 +3,16 @@
 #include <cstdlib>
 
 #include "objects/program_objects.h"
+#include "runtime/key_track.h"
 #include "runtime/random.h"
 #include "runtime/timeline.h"
 
 DirectorState director;
 
 namespace {
-void EndProcess() { exit(0); }
+// The show ends with status 0, or 1 when a key recording it was asked to
+// make could not be written whole.
+void EndProcess() { exit(FinishKeyRecording() ? 0 : 1); }
 }  // namespace
 
 void (*escapeAction)() = EndProcess;

@@ -3,6 +3,9 @@
 #include "render/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "objects/object_steps.h"
 #include "objects/program_objects.h"
 #include "overlays/overlays.h"
@@ -13,6 +16,7 @@
 #include "runtime/audio.h"
 #include "runtime/frame_steps.h"
 #include "runtime/key_track.h"
+#include "runtime/stop_signals.h"
 #include "runtime/startup.h"
 #include "runtime/timeline.h"
 #include "scenes/scene_renderer.h"
@@ -58,6 +62,19 @@ void ComposeScreen() {
   }
   glDisable(GL_DEPTH_TEST);
   DrawOverlays();
+}
+
+constexpr unsigned kStopCheckMs = 100;
+
+// Ends the show once a stop signal has come: the recording is closed and the
+// exit handlers close the audio output, as after Escape.
+void CheckStopSignal(int) {
+  if (const int signal = StopSignal()) {
+    fprintf(stderr, "kelvane12: stopped by %s\n", StopSignalName(signal));
+    FinishKeyRecording();
+    exit(128 + signal);
+  }
+  glutTimerFunc(kStopCheckMs, CheckStopSignal, 0);
 }
 
 // The state every frame starts from.
@@ -135,3 +152,5 @@ void OnDisplay() {
   glutSwapBuffers();
   glutPostRedisplay();
 }
+
+void WatchStopSignals() { glutTimerFunc(kStopCheckMs, CheckStopSignal, 0); }

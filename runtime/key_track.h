@@ -11,17 +11,22 @@ extern char keyTrackKeys[kKeyTrackSize];
 extern float keyTrackTimes[kKeyTrackSize];  // music seconds
 
 // Reads entries with "%c %f\n" until end of file or kKeyTrackSize entries and
-// fills the rest with '/' at 1e9 s. A file that cannot be opened gives an
-// empty track and one console line. Returns the number of entries read.
+// fills the rest with '/' at 1e9 s. A file that cannot be opened or read, or
+// that is not a regular file, gives an empty track and one console line
+// saying why. Returns the number of entries read.
 int LoadKeyTrack(const char* path);
 // Hands every entry whose time the music has passed to the director, in file
 // order, and marks it fired; blanks are consumed without effect.
 void ReplayKeyTrack(float musicSeconds);
 
 // Opens the file named by KELVANE_RECORD, if set, for appending live keys.
+// When it cannot be opened the reason is printed and the show goes on
+// without recording.
 void StartKeyRecording();
 // Appends one live key as a keys.dat line, flushed at once. Keys the track
-// cannot carry (white space) are not recorded.
+// cannot carry (white space) are not recorded. A failed write is reported
+// with its reason and ends the recording.
 void RecordLiveKey(unsigned char key, float musicSeconds);
-// Closes the recording file, if any.
-void StopKeyRecording();
+// Closes the recording file, if any. False when a recording was asked for
+// and is not complete (it could not be opened, written or closed).
+bool FinishKeyRecording();

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "runtime/audio.h"
+#include "runtime/frame_loop.h"
 #include "runtime/show_options.h"
 #include "runtime/startup.h"
+#include "runtime/stop_signals.h"
 #include "runtime/x_display.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +24,8 @@ int main(int argc, char** argv) {
     fputs(ShowUsage(argv[0]).c_str(), stdout);
     return 0;
   }
+  // Before SDL_Init, which would otherwise take Ctrl-C for itself.
+  InstallStopSignals();
   // Missing assets are reported before any window opens.
   if (!CheckRunFiles()) return 1;
   if (!CanOpenDisplay()) {
@@ -40,7 +44,9 @@ int main(int argc, char** argv) {
     AudioStart();
     AudioStreamFree(musicStream);
     musicStream = AudioStreamCreateFile(kMusicFile);
+    if (!musicStream) return 1;  // the decoder has said why
   }
+  WatchStopSignals();
   glutMainLoop();
   return 0;
 }

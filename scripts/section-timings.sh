@@ -4,8 +4,8 @@
 #
 #   sh scripts/section-timings.sh build/run [SECONDS_PER_SECTION] [FPS]
 #
-# Each section is captured from its own start: the simulations begin afresh
-# there, which changes the pictures but not the work a frame does.
+# Each section is captured from its own start (--quick-start): the simulations
+# begin afresh there, which changes the pictures but not the work a frame does.
 set -u
 [ $# -ge 1 ] || { echo "usage: section-timings.sh RUNDIR [SECONDS] [FPS]" >&2; exit 2; }
 run=$1
@@ -18,7 +18,7 @@ echo "| Section | From (s) | Median (ms) | Worst (ms) |"
 echo "|---|---|---|---|"
 while read -r from name; do
   to=$(awk "BEGIN { print $from + $length }")
-  line=$("$run/kelvane12-capture" --from "$from" --to "$to" --fps "$fps" 2>&1 | tail -n 1)
+  line=$("$run/kelvane12-capture" --quick-start --from "$from" --to "$to" --fps "$fps" 2>&1 | tail -n 1)
   median=$(echo "$line" | sed -n 's/.*median \([0-9.]*\) ms.*/\1/p')
   worst=$(echo "$line" | sed -n 's/.*percentile \([0-9.]*\) ms.*/\1/p')
   [ -n "$median" ] || { echo "section-timings.sh: capture at $from s failed: $line" >&2; exit 1; }

@@ -131,7 +131,7 @@ TEST(KeyTrack, RecordedLiveKeysReplayToTheSameState) {
     RecordLiveKey(p.key, p.seconds);
     HandleKey(p.key);
   }
-  StopKeyRecording();
+  EXPECT_TRUE(FinishKeyRecording());
   DirectorState live = director;
 
   // Replayed frame by frame as a key track.

@@ -137,12 +137,17 @@ TEST(Lwo2LoaderDeathTest, DamagedFilesEndWithStatusOne) {
   overlong.replace(16, 4, Be32(4000));  // PNTS size past the FORM
   std::string longForm = Form(pnts);
   longForm.replace(4, 4, Be32(1000));  // FORM size past the file
+  const std::string hugeForm = "FORM" + Be32(0x7FFFFFF0) + "LWO2";
   const std::vector<Damaged> cases = {
-      {"not IFF", "RIFF" + Be32(4) + "WAVE", "Error: Not an IFF file \\(Missing FORM tag\\)"},
+      {"not IFF", "RIFF" + Be32(4) + "WAVE",
+       "Error: Not an IFF file \\(Missing FORM tag\\)\nmesh file: .*k12-lwo2"},
       {"empty file", "", "Error: Not an IFF file \\(Missing FORM tag\\)"},
       {"not LWO2", "FORM" + Be32(4) + "LWOB", "Error: Not a lightwave object \\(Missing LWO2 tag\\)"},
       {"header cut short", "FORM" + Be32(4), "Error: Not a lightwave object"},
       {"FORM past the file", longForm, "Error: .*k12-lwo2.*FORM size 1000 runs past the end"},
+      {"FORM beyond any mesh", hugeForm, "Error: .*k12-lwo2.*FORM size 2147483632 is more than"},
+      {"infinite point", Form(Pnts({0, 0, 0, 1, INFINITY, 0})),
+       "Error: .*k12-lwo2.*PNTS chunk at offset 12: point 1 is not at a finite position"},
       {"chunk past the FORM", overlong, "Error: .*k12-lwo2.*PNTS chunk of 4000 bytes.*past the end"},
       {"half a chunk header", Form(pnts + "TAG"), "Error: .*k12-lwo2.*chunk header at offset 68"},
       {"PNTS not whole points", Form(Chunk("PNTS", std::string(13, '\0'))),
@@ -170,6 +175,8 @@ TEST(Lwo2LoaderDeathTest, DamagedFilesEndWithStatusOne) {
   }
   EXPECT_EXIT(CSoftObject(0, 0, 0, 1, 1, "/nonexistent/none.lwo", 0, 1, 1),
               testing::ExitedWithCode(1), "Error: /nonexistent/none.lwo: cannot open");
+  EXPECT_EXIT(CSoftObject(0, 0, 0, 1, 1, "/", 0, 1, 1), testing::ExitedWithCode(1),
+              "Error: /: not a regular file");
 }
 
 // The shipped meshes load (when the build has generated them).

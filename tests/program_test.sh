@@ -131,7 +131,8 @@ capture-repeat)
   # Two captures of the same second give the same 11 frames of 1280x720.
   need_assets
   for n in 1 2; do
-    "$run/kelvane12-capture" --from 20 --to 21 --fps 10 --out "$work/frames$n" 2>"$work/err$n.txt" \
+    "$run/kelvane12-capture" --quick-start --from 20 --to 21 --fps 10 --out "$work/frames$n" \
+      2>"$work/err$n.txt" \
       || fail "capture $n failed: $(tail -n 5 "$work/err$n.txt")"
   done
   count=$(ls "$work/frames1" | wc -l)
@@ -151,7 +152,7 @@ capture-escape)
   mkdir -p "$work/run" && link_run_dir
   rm "$work/run/keys.dat"
   printf '\033 20.25\n' >"$work/run/keys.dat"
-  cd "$work/run" && ./kelvane12-capture --from 20 --to 21 --fps 10 --out "$work/frames" \
+  cd "$work/run" && ./kelvane12-capture --quick-start --from 20 --to 21 --fps 10 --out "$work/frames" \
     2>"$work/err.txt"
   rc=$?
   [ $rc -eq 0 ] || fail "exit status $rc, expected 0: $(tail -n 3 "$work/err.txt")"
@@ -299,7 +300,7 @@ capture-sizes)
   # lies between black bars of 96 rows.
   need_assets
   capture() {  # SIZE FROM TO DIR
-    "$run/kelvane12-capture" --size "$1" --from "$2" --to "$3" --fps 1 --out "$work/$4" \
+    "$run/kelvane12-capture" --size "$1" --quick-start --from "$2" --to "$3" --fps 1 --out "$work/$4" \
       2>"$work/err.txt" || fail "capture $1 at $2 s failed: $(tail -n 3 "$work/err.txt")"
   }
   for moment in "37.5 37.5 card" "160 160 flash" "180 186 end"; do

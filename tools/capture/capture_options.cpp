@@ -38,10 +38,14 @@ bool ParseInt(const char* text, int* value) {
 
 const char* CaptureUsage() {
   return "usage: kelvane12-capture [--fps N] [--from SECONDS] [--to SECONDS] [--out DIR]\n"
-         "                         [--every K] [--fixed-step] [--loader] [--video FILE.mp4]\n"
-         "                         [--size WxH]\n"
+         "                         [--every K] [--fixed-step] [--loader] [--quick-start]\n"
+         "                         [--video FILE.mp4] [--size WxH]\n"
          "  --fps N          frames per second of music time (default 60)\n"
-         "  --from SECONDS   music position where play starts (default 0)\n"
+         "  --from SECONDS   first frame written (default 0); the show runs from its\n"
+         "                   start up to there without writing, so the frames are\n"
+         "                   the whole show's\n"
+         "  --quick-start    start the show fresh at --from instead (quicker; the\n"
+         "                   simulations then start at rest)\n"
          "  --to SECONDS     stop after the frame at this position (default: end of music)\n"
          "  --out DIR        write DIR/frame_000000.png, ... (RGB, of the --size)\n"
          "  --every K        write every K-th frame, still running all of them (default 1)\n"
@@ -64,6 +68,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       o->fixedStep = true;
     } else if (!strcmp(arg, "--loader")) {
       o->loader = true;
+    } else if (!strcmp(arg, "--quick-start")) {
+      o->quickStart = true;
     } else if (!strcmp(arg, "--fps")) {
       if (!needValue()) return false;
       if (!ParseInt(argv[++i], &o->fps) || o->fps < 1 || o->fps > 1000) {

@@ -4,7 +4,8 @@
 
 struct CaptureOptions {
   int fps = 60;
-  double from = 0;        // music position where play starts, seconds
+  double from = 0;        // music position of the first frame written, seconds
+  bool quickStart = false; // start the show fresh at `from` instead of running up to it
   double to = -1;         // last frame's music position; below 0: end of the music
   std::string outDir;     // PNG frames; empty: none
   int every = 1;          // write every K-th frame

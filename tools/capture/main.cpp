@@ -2,16 +2,26 @@
 // and writes the frames (PNG, or an MP4 through ffmpeg). Every frame moves the
 // music position on by exactly 1/fps seconds, and the loader's and the end
 // screen's millisecond ticks follow the same clock, so two captures of the
-// same range give identical frames on the same driver.
+// same range give identical frames on the same driver. A range that starts
+// later than 0 is run from the show's start without writing the frames before
+// it, so its frames are the whole show's (--quick-start skips that).
+// Ctrl-C or SIGTERM ends a capture after the frame it is on, keeping what was
+// written (the video made playable); a second one ends it at once.
 #include "render/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,11 +34,14 @@
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
 #include "runtime/startup.h"
+#include "runtime/stop_signals.h"
 #include "runtime/ticks.h"
 #include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
 #include "runtime/director.h"
 #include "tools/capture/capture_options.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -37,20 +50,105 @@ namespace {
 // loader takes one asset step per frame and ends after about 150 frames.
 constexpr double kQuickLoaderStepMs = 200;
 
-// Where the frames go and how long each took.
+// A running ffmpeg that takes raw frames on a pipe.
+struct Encoder {
+  pid_t pid = -1;
+  int input = -1;  // write end of its standard input
+};
+
+// Where the frames go.
 struct Sink {
   CaptureOptions options;
-  FILE* video = nullptr;
+  Encoder encoder;
+  bool video = false;
   int written = 0;
-  long frameIndex = 0;  // every frame run, written or not
+  long frameIndex = 0;  // every frame that could be written, written or not
   std::vector<unsigned char> rgb;  // one frame of the capture size
 };
+
+// The temporary files of a --video capture, in a directory of their own under
+// TMPDIR, and the files being written. Plain arrays, because the second stop
+// signal removes them from its handler; the running ffmpeg is ended there too.
+char tempDirectory[4096];
+char silentVideoPath[4200];
+char musicStretchPath[4200];
+char unfinishedOutput[4200];  // the MP4 while ffmpeg writes it; empty otherwise
+volatile pid_t runningFfmpeg = -1;
+// The PNG frame being written, valid while frameUnfinished is set.
+char unfinishedFrame[4200];
+volatile sig_atomic_t frameUnfinished = 0;
+
+// What the second stop signal does before the process ends: only
+// async-signal-safe calls. No half-written file stays behind.
+void RemoveUnfinishedFilesNow() {
+  if (runningFfmpeg > 0) kill(runningFfmpeg, SIGKILL);
+  if (frameUnfinished) unlink(unfinishedFrame);
+  if (silentVideoPath[0]) unlink(silentVideoPath);
+  if (musicStretchPath[0]) unlink(musicStretchPath);
+  if (unfinishedOutput[0]) unlink(unfinishedOutput);
+  if (tempDirectory[0]) rmdir(tempDirectory);
+}
+
+// Every other way out (run at exit): the encoder is ended and waited for,
+// then its files are removed.
+void RemoveTempFiles() {
+  const pid_t pid = runningFfmpeg;
+  if (pid > 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    runningFfmpeg = -1;
+  }
+  RemoveUnfinishedFilesNow();
+  tempDirectory[0] = silentVideoPath[0] = musicStretchPath[0] = unfinishedOutput[0] = 0;
+}
+
+// Copies a path into one of the arrays above.
+bool KeepPath(char* target, size_t size, const std::string& path) {
+  if (path.size() >= size) return false;
+  memcpy(target, path.c_str(), path.size() + 1);
+  return true;
+}
+
+// Makes the directory for the temporary files under TMPDIR (or /tmp); on
+// failure says why and returns false.
+bool CreateTempDirectory() {
+  std::error_code ec;
+  const fs::path base = fs::temp_directory_path(ec);
+  if (ec) {
+    const char* tmpdir = getenv("TMPDIR");
+    if (tmpdir)
+      fprintf(stderr,
+              "kelvane12-capture: no usable directory for temporary files: TMPDIR=%s (%s)\n",
+              tmpdir, ec.message().c_str());
+    else
+      fprintf(stderr, "kelvane12-capture: no usable directory for temporary files (%s)\n",
+              ec.message().c_str());
+    return false;
+  }
+  std::string pattern = (base / "kelvane12-capture-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) {
+    fprintf(stderr, "kelvane12-capture: cannot make a temporary directory in %s (%s)\n",
+            base.c_str(), strerror(errno));
+    return false;
+  }
+  if (!KeepPath(tempDirectory, sizeof tempDirectory, pattern) ||
+      !KeepPath(silentVideoPath, sizeof silentVideoPath, pattern + "/silent.mp4") ||
+      !KeepPath(musicStretchPath, sizeof musicStretchPath, pattern + "/music.pcm")) {
+    rmdir(pattern.c_str());
+    tempDirectory[0] = 0;
+    fprintf(stderr, "kelvane12-capture: the temporary directory's name is too long: %s\n",
+            pattern.c_str());
+    return false;
+  }
+  atexit(RemoveTempFiles);
+  return true;
+}
 
 // The run directory: the working directory when it holds the music, else the
 // directory of this executable (where the build puts it).
 void EnterRunDirectory() {
-  if (fs::exists(kMusicFile)) return;
   std::error_code ec;
+  if (fs::exists(kMusicFile, ec)) return;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) fs::current_path(exe.parent_path(), ec);
 }
@@ -97,42 +195,194 @@ bool OnPath(const char* name) {
 }
 
 // Writes the music from `from` on for `seconds` (after `silence` seconds of
-// silence for the loader frames) as raw 16-bit stereo, for ffmpeg.
-bool WriteMusicStretch(const std::string& path, double silence, double from, double seconds) {
+// silence for the loader frames) as raw 16-bit stereo, for ffmpeg. On failure
+// says why, naming the file.
+bool WriteMusicStretch(const char* path, double silence, double from, double seconds) {
   const int16_t* samples = nullptr;
   size_t frames = 0;
   if (!AudioStreamPcm(musicStream, &samples, &frames)) return false;
   const int rate = AudioStreamRate(musicStream);
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) return false;
+  FILE* file = fopen(path, "wb");
+  if (!file) {
+    fprintf(stderr, "kelvane12-capture: cannot write %s (%s)\n", path, strerror(errno));
+    return false;
+  }
   std::vector<int16_t> quiet(static_cast<size_t>(silence * rate) * 2, 0);
-  fwrite(quiet.data(), sizeof(int16_t), quiet.size(), file);
+  bool ok = fwrite(quiet.data(), sizeof(int16_t), quiet.size(), file) == quiet.size();
   size_t first = std::min(frames, static_cast<size_t>(std::llround(from * rate)));
   size_t count = std::min(frames - first, static_cast<size_t>(std::llround(seconds * rate)));
-  fwrite(samples + first * 2, sizeof(int16_t) * 2, count, file);
-  return fclose(file) == 0;
+  ok = ok && fwrite(samples + first * 2, sizeof(int16_t) * 2, count, file) == count;
+  int error = errno;
+  if (fclose(file) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) fprintf(stderr, "kelvane12-capture: cannot write %s (%s)\n", path, strerror(error));
+  return ok;
 }
 
-// Starts ffmpeg encoding raw frames from its standard input into a silent video.
-FILE* OpenVideo(const CaptureOptions& o, const std::string& silentPath) {
-  const double rate = static_cast<double>(o.fps) / o.every;
-  char command[4096];
-  snprintf(command, sizeof command,
-           "ffmpeg -hide_banner -loglevel error -y -f rawvideo -pix_fmt rgb24 -s %dx%d "
-           "-framerate %.6f -i - -vf vflip -c:v libx264 -pix_fmt yuv420p -crf 18 '%s'",
-           o.width, o.height, rate, silentPath.c_str());
-  return popen(command, "w");
+// Starts a program found on the PATH with an argument vector (no shell sees
+// the file names). Its standard input is a new pipe whose write end goes to
+// *input, or /dev/null when input is null. It runs in a process group of its
+// own, so that a Ctrl-C on the terminal reaches only this tool, which then
+// closes the program's input and lets it finish. Returns its pid, or -1.
+pid_t SpawnProgram(const std::vector<std::string>& args, int* input) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int pipeEnds[2] = {-1, -1};
+  if (input && pipe2(pipeEnds, O_CLOEXEC) != 0) return -1;
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  if (input)
+    posix_spawn_file_actions_adddup2(&files, pipeEnds[0], STDIN_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // The signals this tool ignores are the program's own business again.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  pid_t pid = -1;
+  const int error = posix_spawnp(&pid, argv[0], &files, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&attributes);
+  if (input) {
+    close(pipeEnds[0]);
+    if (error == 0) {
+      *input = pipeEnds[1];
+    } else {
+      close(pipeEnds[1]);
+    }
+  }
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  runningFfmpeg = pid;
+  return pid;
 }
 
-// Puts the music stretch under the silent video: the final MP4.
-bool MuxVideo(const CaptureOptions& o, const std::string& silentPath,
-              const std::string& musicPath) {
-  char command[4096];
-  snprintf(command, sizeof command,
-           "ffmpeg -hide_banner -loglevel error -y -i '%s' -f s16le -ar %d -ac 2 -i '%s' "
-           "-c:v copy -c:a aac -b:a 192k -shortest '%s'",
-           silentPath.c_str(), AudioStreamRate(musicStream), musicPath.c_str(), o.video.c_str());
-  return system(command) == 0;
+// Waits for a spawned program; "" when it exited with status 0, else how it
+// ended.
+std::string WaitProgram(pid_t pid) {
+  int status = 0;
+  pid_t done;
+  while ((done = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+  }
+  runningFfmpeg = -1;
+  if (done < 0) return std::string("cannot wait for it: ") + strerror(errno);
+  if (WIFEXITED(status))
+    return WEXITSTATUS(status) == 0 ? "" : "exit status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return std::string("ended by signal ") + strsignal(WTERMSIG(status));
+  return "ended abnormally";
+}
+
+// A path as ffmpeg must see it: the file protocol, so that no other part of
+// the name is taken for a protocol or an option.
+std::string FfmpegFile(const std::string& path) { return "file:" + path; }
+
+// Starts ffmpeg encoding raw frames from its standard input into the silent
+// temporary video.
+bool StartEncoder(const CaptureOptions& o, Encoder* encoder) {
+  char size[32], rate[32];
+  snprintf(size, sizeof size, "%dx%d", o.width, o.height);
+  snprintf(rate, sizeof rate, "%.6f", static_cast<double>(o.fps) / o.every);
+  encoder->pid = SpawnProgram(
+      {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt",
+       "rgb24", "-s", size, "-framerate", rate, "-i", "pipe:0", "-vf", "vflip", "-c:v",
+       "libx264", "-pix_fmt", "yuv420p", "-crf", "18", "-f", "mp4",
+       FfmpegFile(silentVideoPath)},
+      &encoder->input);
+  if (encoder->pid < 0) {
+    fprintf(stderr, "kelvane12-capture: cannot start ffmpeg (%s)\n", strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+// Closes the encoder's input, so that it finishes the video, and waits for it.
+std::string FinishEncoder(Encoder* encoder) {
+  if (encoder->input >= 0) close(encoder->input);
+  encoder->input = -1;
+  std::string result = encoder->pid > 0 ? WaitProgram(encoder->pid) : "";
+  encoder->pid = -1;
+  return result;
+}
+
+// Puts the music stretch under the silent video: the final MP4. A failed
+// mux leaves no half-written file behind.
+bool MuxVideo(const CaptureOptions& o) {
+  KeepPath(unfinishedOutput, sizeof unfinishedOutput, o.video);
+  const pid_t pid = SpawnProgram(
+      {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i",
+       FfmpegFile(silentVideoPath), "-f", "s16le", "-ar",
+       std::to_string(AudioStreamRate(musicStream)), "-ac", "2", "-i",
+       FfmpegFile(musicStretchPath), "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
+       "-shortest", "-f", "mp4", FfmpegFile(o.video)},
+      nullptr);
+  std::string failure =
+      pid < 0 ? std::string("cannot start it: ") + strerror(errno) : WaitProgram(pid);
+  if (!failure.empty()) {
+    unlink(o.video.c_str());
+    fprintf(stderr, "kelvane12-capture: ffmpeg failed to write %s (%s)\n", o.video.c_str(),
+            failure.c_str());
+  }
+  unfinishedOutput[0] = 0;
+  return failure.empty();
+}
+
+// Writes all of a buffer to a pipe or file descriptor.
+bool WriteAll(int fd, const unsigned char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes one frame (GL rows, bottom first) as a PNG file. On failure the
+// partial file is removed and *why says what went wrong.
+bool WritePngFrame(const std::string& path, const std::vector<unsigned char>& rgb, int width,
+                   int height, std::string* why) {
+  stbi_flip_vertically_on_write(1);  // GL rows run bottom to top
+  int length = 0;
+  unsigned char* png = stbi_write_png_to_mem(rgb.data(), width * 3, width, height, 3, &length);
+  if (!png) {
+    *why = "cannot encode the PNG";
+    return false;
+  }
+  frameUnfinished = 0;
+  const bool tracked = KeepPath(unfinishedFrame, sizeof unfinishedFrame, path);
+  frameUnfinished = tracked;
+  FILE* file = fopen(path.c_str(), "wb");
+  if (!file) {
+    frameUnfinished = 0;
+    *why = strerror(errno);
+    free(png);
+    return false;
+  }
+  bool ok = fwrite(png, 1, length, file) == static_cast<size_t>(length);
+  int error = errno;
+  if (fclose(file) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  frameUnfinished = 0;
+  free(png);
+  if (!ok) {
+    *why = strerror(error);
+    unlink(path.c_str());
+  }
+  return ok;
 }
 
 // The capture size, kept as the window size while an off-screen framebuffer
@@ -195,6 +445,7 @@ void ReadScreen(int width, int height, unsigned char* rgb) {
 }
 
 // Reads the screen image of the frame just drawn and writes it where it goes.
+// On failure says which file and why.
 bool EmitFrame(Sink& sink) {
   const bool due = sink.frameIndex++ % sink.options.every == 0;
   if (!due || (sink.options.outDir.empty() && !sink.video)) return true;
@@ -204,15 +455,18 @@ bool EmitFrame(Sink& sink) {
     char name[64];
     snprintf(name, sizeof name, "frame_%06d.png", sink.written);
     const std::string path = (fs::path(sink.options.outDir) / name).string();
-    stbi_flip_vertically_on_write(1);  // GL rows run bottom to top
-    if (!stbi_write_png(path.c_str(), width, height, 3, sink.rgb.data(), width * 3)) {
-      fprintf(stderr, "\nkelvane12-capture: cannot write %s\n", path.c_str());
+    std::string why;
+    if (!WritePngFrame(path, sink.rgb, width, height, &why)) {
+      fprintf(stderr, "\nkelvane12-capture: cannot write %s (%s)\n", path.c_str(), why.c_str());
       return false;
     }
   }
-  if (sink.video && fwrite(sink.rgb.data(), 1, sink.rgb.size(), sink.video) != sink.rgb.size()) {
-    fprintf(stderr, "\nkelvane12-capture: ffmpeg stopped taking frames (%s)\n",
-            sink.options.video.c_str());
+  if (sink.video && !WriteAll(sink.encoder.input, sink.rgb.data(), sink.rgb.size())) {
+    const std::string writeError = strerror(errno);
+    const std::string ended = FinishEncoder(&sink.encoder);
+    fprintf(stderr, "\nkelvane12-capture: ffmpeg stopped taking frames for %s (%s; ffmpeg: %s)\n",
+            sink.options.video.c_str(), writeError.c_str(),
+            ended.empty() ? "exit status 0" : ended.c_str());
     return false;
   }
   ++sink.written;
@@ -238,9 +492,140 @@ using Clock = std::chrono::steady_clock;
 double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
+
+// The frames a capture runs: frame k shows music position base + k/fps;
+// frames from `first` on are written, those before only run.
+struct FramePlan {
+  double base = 0;
+  long first = 0;
+  long count = 0;
+};
+
+// The whole show's frame grid, run from 0 up to --from without writing, so
+// that every written frame is the one a whole-show capture has at that
+// moment; with --quick-start the grid starts at --from instead.
+FramePlan PlanFrames(const CaptureOptions& o, double to) {
+  FramePlan plan;
+  plan.base = o.quickStart ? o.from : 0.0;
+  plan.first = o.quickStart ? 0 : static_cast<long>(std::ceil(o.from * o.fps - 1e-6));
+  plan.count = static_cast<long>(std::floor((to - plan.base) * o.fps + 1e-6)) + 1;
+  return plan;
+}
+
+// Runs the loader screen on virtual ticks: at the capture rate when its
+// frames are written, quickly otherwise. It ends on the frame that starts
+// the music; that frame only leads in and is not written. False when a frame
+// could not be written. Stops early on a stop signal.
+bool RunLoaderScreen(Sink& sink, long* loaderFrames, std::vector<double>* frameTimes) {
+  const CaptureOptions& o = sink.options;
+  const double frameMs = 1000.0 / o.fps;
+  fprintf(stderr, "kelvane12-capture: loader screen...\n");
+  while (!musicStarted && !StopSignal()) {
+    auto start = Clock::now();
+    DrawFrame();
+    if (!musicStarted && o.loader) {
+      if (!EmitFrame(sink)) return false;
+      ++*loaderFrames;
+    }
+    glutSwapBuffers();
+    glutMainLoopEvent();
+    TicksAdvanceVirtual(o.loader ? frameMs : kQuickLoaderStepMs);
+    if (o.loader) frameTimes->push_back(MsSince(start));
+  }
+  return true;
+}
+
+// Runs the show's frames of the plan, writing those from plan.first on. Ends
+// early after the frame in which the key track's Escape fired or a stop
+// signal came. Returns the number of frames run, or -1 when a frame could not
+// be written.
+long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frameTimes) {
+  const CaptureOptions& o = sink.options;
+  const double frameMs = 1000.0 / o.fps;
+  const bool tty = isatty(STDERR_FILENO);
+  const double firstSeconds = plan.base + static_cast<double>(plan.first) / o.fps;
+  if (plan.first > 0)
+    fprintf(stderr, "kelvane12-capture: running the show up to %.2f s before writing frames "
+                    "(--quick-start starts there at once)\n", firstSeconds);
+  auto lastReport = Clock::now();
+  auto mainStart = Clock::now();
+  long count = plan.count;
+  long k = 0;
+  while (k < count) {
+    auto start = Clock::now();
+    AudioSetVirtualPosition(plan.base + static_cast<double>(k) / o.fps);
+    DrawFrame();
+    if (k >= plan.first && !EmitFrame(sink)) return -1;
+    glutSwapBuffers();
+    glutMainLoopEvent();
+    TicksAdvanceVirtual(frameMs);
+    frameTimes->push_back(MsSince(start));
+    ++k;
+
+    if (escapeRequested) {
+      fprintf(stderr, "%skelvane12-capture: the key track ended the show at %.2f s\n",
+              tty ? "\n" : "", demoClock);
+      count = k;
+    }
+    if (StopSignal()) count = k;
+    const bool last = k == count;
+    if (last || tty || k == 1 || MsSince(lastReport) > 5000) {
+      lastReport = Clock::now();
+      const double perFrame = MsSince(mainStart) / k;
+      char running[64] = "";
+      if (k <= plan.first)
+        snprintf(running, sizeof running, "  running up to %.2f s", firstSeconds);
+      fprintf(stderr, "%sframe %ld/%ld  music %.2f s%s  %.1f frames/s  %.0f s left%s",
+              tty ? "\r" : "", k, count, demoClock, running, 1000.0 / perFrame,
+              perFrame * (count - k) / 1000.0, tty && !last ? "  " : "\n");
+    }
+  }
+  return k;
+}
+
+// Ends the video: the encoder finishes the frames it has, the music stretch
+// goes under them. A capture that wrote no frame makes no video.
+bool FinishVideo(Sink& sink, const FramePlan& plan, long loaderFrames, long framesRun) {
+  const CaptureOptions& o = sink.options;
+  const std::string ended = FinishEncoder(&sink.encoder);
+  if (sink.written == 0) return true;
+  if (!ended.empty()) {
+    fprintf(stderr, "kelvane12-capture: ffmpeg failed to encode %s (%s)\n", o.video.c_str(),
+            ended.c_str());
+    return false;
+  }
+  const double from = plan.base + static_cast<double>(plan.first) / o.fps;
+  const double seconds = static_cast<double>(std::max(0L, framesRun - plan.first)) / o.fps;
+  return WriteMusicStretch(musicStretchPath, loaderFrames / static_cast<double>(o.fps), from,
+                           seconds) &&
+         MuxVideo(o);
+}
+
+// Says what the capture leaves behind.
+void ReportKept(const Sink& sink, int stopSignal) {
+  const CaptureOptions& o = sink.options;
+  if (stopSignal)
+    fprintf(stderr, "kelvane12-capture: stopped by %s at music %.2f s\n",
+            StopSignalName(stopSignal), demoClock);
+  const char* verb = stopSignal ? "kept" : "wrote";
+  if (!o.outDir.empty())
+    fprintf(stderr, "kelvane12-capture: %s %d frame%s in %s\n", verb, sink.written,
+            sink.written == 1 ? "" : "s", o.outDir.c_str());
+  if (sink.video) {
+    if (sink.written > 0)
+      fprintf(stderr, "kelvane12-capture: %s %s (%d frames)\n", verb, o.video.c_str(),
+              sink.written);
+    else
+      fprintf(stderr, "kelvane12-capture: no frame was written, so no video\n");
+  }
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all: SDL_Init would take Ctrl-C for itself, and a closed ffmpeg
+  // pipe must be an error to report, not the end of the process.
+  InstallStopSignals();
+  SetImmediateStopAction(RemoveUnfinishedFilesNow);
   Sink sink;
   CaptureOptions& o = sink.options;
   std::string error;
@@ -254,7 +639,7 @@ int main(int argc, char** argv) {
   if (!o.outDir.empty()) {
     o.outDir = FromStartDirectory(o.outDir);
     fs::create_directories(o.outDir, ec);
-    if (!fs::is_directory(o.outDir)) {
+    if (!fs::is_directory(o.outDir, ec)) {
       fprintf(stderr, "kelvane12-capture: cannot create the directory %s\n", o.outDir.c_str());
       return 1;
     }
@@ -266,6 +651,10 @@ int main(int argc, char** argv) {
                       "(apt-get install ffmpeg)\n");
       return 1;
     }
+    // Frames go to ffmpeg as they come, into a silent video; the music is
+    // added at the end. Both wait in a temporary directory.
+    if (!CreateTempDirectory()) return 1;
+    sink.video = true;
   }
   setenv("SDL_AUDIODRIVER", "dummy", 1);  // no sound device is ever opened
   fixedRopeStep = o.fixedStep;
@@ -274,7 +663,7 @@ int main(int argc, char** argv) {
   if (!CheckRunFiles()) return 1;
 
   AudioUseVirtualClock();
-  AudioSetStartSeconds(o.from);
+  AudioSetStartSeconds(o.quickStart ? o.from : 0.0);
   char* glutArgs[] = {argv[0], nullptr};
   StartUp(1, glutArgs);
   glutDisplayFunc(IgnoreDisplay);
@@ -298,84 +687,26 @@ int main(int argc, char** argv) {
             o.from, length);
     return 1;
   }
-  long mainFrames = static_cast<long>(std::floor((to - o.from) * o.fps + 1e-6)) + 1;
-
-  // Frames for --video go to ffmpeg as they come; the music is added at the end.
-  const fs::path tempBase =
-      fs::temp_directory_path() / ("kelvane12-capture-" + std::to_string(getpid()));
-  const std::string silentPath = tempBase.string() + ".mp4";
-  const std::string musicPath = tempBase.string() + ".pcm";
-  if (!o.video.empty()) {
-    sink.video = OpenVideo(o, silentPath);
-    if (!sink.video) {
-      fprintf(stderr, "kelvane12-capture: cannot start ffmpeg for %s\n", o.video.c_str());
-      return 1;
-    }
+  const FramePlan plan = PlanFrames(o, to);
+  if (plan.first >= plan.count) {
+    fprintf(stderr, "kelvane12-capture: no frame at %d per second lies between --from and --to\n",
+            o.fps);
+    return 1;
   }
+  if (sink.video && !StartEncoder(o, &sink.encoder)) return 1;
 
-  // The loader screen, on virtual ticks: at the capture rate when its frames
-  // are written, quickly otherwise. It ends on the frame that starts the
-  // music; that frame only leads in and is not written.
-  const double frameMs = 1000.0 / o.fps;
   std::vector<double> frameTimes;
   long loaderFrames = 0;
-  fprintf(stderr, "kelvane12-capture: loader screen...\n");
-  while (!musicStarted) {
-    auto start = Clock::now();
-    DrawFrame();
-    if (!musicStarted && o.loader) {
-      if (!EmitFrame(sink)) return 1;
-      ++loaderFrames;
-    }
-    glutSwapBuffers();
-    glutMainLoopEvent();
-    TicksAdvanceVirtual(o.loader ? frameMs : kQuickLoaderStepMs);
-    if (o.loader) frameTimes.push_back(MsSince(start));
-  }
+  if (!RunLoaderScreen(sink, &loaderFrames, &frameTimes)) return 1;
   // The lead-in frame read the clock before the music started; seen from the
   // next frame, play began at the start position, so the first frame factor is 1.
   demoClock = MusicPositionSeconds();
+  const long framesRun = StopSignal() ? 0 : RunShowFrames(sink, plan, &frameTimes);
+  if (framesRun < 0) return 1;
 
-  const bool tty = isatty(STDERR_FILENO);
-  auto lastReport = Clock::now();
-  auto mainStart = Clock::now();
-  for (long k = 0; k < mainFrames; ++k) {
-    auto start = Clock::now();
-    AudioSetVirtualPosition(o.from + static_cast<double>(k) / o.fps);
-    DrawFrame();
-    if (!EmitFrame(sink)) return 1;
-    glutSwapBuffers();
-    glutMainLoopEvent();
-    TicksAdvanceVirtual(frameMs);
-    frameTimes.push_back(MsSince(start));
-
-    if (escapeRequested) {
-      fprintf(stderr, "%skelvane12-capture: the key track ended the show at %.2f s\n",
-              tty ? "\n" : "", demoClock);
-      mainFrames = k + 1;
-    }
-    const bool last = k + 1 == mainFrames;
-    if (last || tty || MsSince(lastReport) > 5000) {
-      lastReport = Clock::now();
-      const double perFrame = MsSince(mainStart) / (k + 1);
-      fprintf(stderr, "%sframe %ld/%ld  music %.2f s  %.1f frames/s  %.0f s left%s",
-              tty ? "\r" : "", k + 1, mainFrames, demoClock, 1000.0 / perFrame,
-              perFrame * (mainFrames - k - 1) / 1000.0, tty && !last ? "  " : "\n");
-    }
-  }
-  if (sink.video) {
-    bool ok = pclose(sink.video) == 0 &&
-              WriteMusicStretch(musicPath, loaderFrames / static_cast<double>(o.fps), o.from,
-                                mainFrames / static_cast<double>(o.fps)) &&
-              MuxVideo(o, silentPath, musicPath);
-    fs::remove(silentPath, ec);
-    fs::remove(musicPath, ec);
-    if (!ok) {
-      fprintf(stderr, "kelvane12-capture: ffmpeg failed to write %s\n", o.video.c_str());
-      return 1;
-    }
-    fprintf(stderr, "kelvane12-capture: wrote %s\n", o.video.c_str());
-  }
+  if (sink.video && !FinishVideo(sink, plan, loaderFrames, framesRun)) return 1;
+  const int stopSignal = StopSignal();
+  ReportKept(sink, stopSignal);
   ReportFrameTimes(frameTimes);
-  return 0;
+  return stopSignal ? 128 + stopSignal : 0;
 }
