@@ -134,7 +134,9 @@ TEST(ObjectShow, SoftBodyThroughItsWindow) {
   } else {
     GTEST_SKIP() << path << " not generated in this build";
   }
-  for (double fps : {30.0, 144.0}) {
+  // The body takes one fixed step per frame, so the frame rate decides how many
+  // steps each window holds: the show's slowest and fastest rates and one between.
+  for (double fps : {20.0, 60.0, 240.0}) {
     SCOPED_TRACE(testing::Message() << fps << " fps");
     CSoftObject body(0, 0, 0, 41100, 60, path.c_str(), 826320, 0.05f, 1.0f);
     body.AccumulateForces();
@@ -154,7 +156,10 @@ TEST(ObjectShow, SoftBodyThroughItsWindow) {
         ASSERT_LE(std::fabs(p.position.z), 4.5f + 1e-3f) << t;
       }
       ASSERT_GT(body.volume, 0.9f * restVolume) << "collapsed at T " << t;
-      ASSERT_LT(body.volume, 4.0f * restVolume) << "blown up at T " << t;
+      ASSERT_LT(body.volume, 2.5f * restVolume) << "blown up at T " << t;
+      // The swell scales the body by up to 3.25 while the orbit camera comes
+      // within 1.17 units of its centre: no point may reach that far.
+      for (const MassPoint& p : body.points) ASSERT_LT(Length(p.position), 1.05f) << t;
       low = std::min(low, body.volume);
       high = std::max(high, body.volume);
       if (stepped % 45 == 0) {  // one pressure pulse is 45 frames

@@ -145,6 +145,18 @@ capture-repeat)
   done
   tail -n 1 "$work/err1.txt"
   ;;
+swell-colour)
+  # In the swell the flickering orange clear colour fills the picture around
+  # the growing soft body: the mean colour of a frame is orange, its red well
+  # above the dark default clear colour's 0.04.
+  need_assets
+  "$run/kelvane12-capture" --quick-start --from 127 --to 127.5 --fps 10 --out "$work/frames" 2>"$work/err.txt" \
+    || fail "capture failed: $(tail -n 5 "$work/err.txt")"
+  mean=$(convert "$work/frames/frame_000005.png" -resize 1x1 -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info:) \
+    || fail "cannot measure the frame"
+  echo "mean colour at 127.5 s: $mean"
+  echo "$mean" | awk '{ exit !($1 > 0.2 && $1 > $2 && $2 > $3) }' || fail "mean colour $mean is not orange"
+  ;;
 capture-escape)
   # An Escape in the key track ends a capture after its frame, with every
   # frame written and status 0.

@@ -109,7 +109,8 @@ TEST(SoftBodyGl, BreathingBodyFrames) {
     StepSoftBodyFrame(body, t);
     if (f % 15 != 14) continue;
     const int lit = DrawFrame(body, t);
-    EXPECT_GT(lit, 50000) << "frame " << f;
+    // About 1.5 units across, seen from 3 units at 88 degrees: some 20 000 pixels.
+    EXPECT_GT(lit, 10000) << "frame " << f;
     if (previous >= 0 && lit != previous) ++changes;
     previous = lit;
     char name[64];

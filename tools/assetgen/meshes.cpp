@@ -1,11 +1,15 @@
 // The two meshes of the show, built from code and written as LWO2:
-//  - Objects/obj4flak1bone.lwo: the pressurised soft body, a ribbed bulb on
-//    an icosphere, points ordered from the base up so that the first fifth
-//    (pinned by the program) is the base, with a "Bone01" weight map that
-//    makes the base stiff and the crown soft;
+//  - Objects/obj4flak1bone.lwo: the pressurised soft body, a ribbed bulb of
+//    skin on an icosphere tied by tendons to an inner bone; the bone's points
+//    come first in the list, so they are the first fifth the program pins, and
+//    a "Bone01" weight map makes the skin stiff at the base and soft at the crown;
 //  - Objects/glowa32.lwo: a stylised low-poly head, drawn only as its edges.
-// Both are closed triangle meshes whose faces turn (b - a) x (c - a) outwards,
-// the orientation the program's normals and lighting expect.
+// The skin and the head are closed triangle meshes whose faces turn
+// (b - a) x (c - a) outwards, the orientation the program's normals and
+// lighting expect. A tendon is a triangle with a repeated corner (skin, bone,
+// bone): LWO2 has no edges of its own and the program makes a spring of every
+// triangle edge, and a triangle without area carries no gas pressure and adds
+// nothing to the volume, so it is a spring and nothing else.
 // A wireframe preview of both goes to WORKDIR/meshes_preview.png.
 #include <algorithm>
 #include <array>
@@ -13,7 +17,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,18 +35,28 @@ namespace assetgen {
 namespace {
 
 // Soft body, in file units (the program scales it by 0.05).
-constexpr float kBodyRadius = 40.0f;        // 80 units across -> 4 in the scene: the pressure pulse then breathes it by 10-30 %
-constexpr int kBodySubdivisions = 3;        // icosphere level: 642 points, 1280 faces
+// The swell scales the body by up to 3.25 while the orbit camera comes to
+// 1.2 scene units of its centre: 1.5 units across keeps the camera outside.
+// The gas force grows as the volume shrinks, so a free skin that small would
+// be blown up against the stretch limiter: the tendons hold it.
+constexpr float kBodyRadius = 14.0f;        // 28 units across, 30 with the crown -> 1.5 in the scene
+constexpr int kBodySubdivisions = 3;        // icosphere level: 642 skin points, 1280 faces
 constexpr float kBodyBaseSquash = 0.82f;    // lower half flattened towards the base
 constexpr float kBodyCrownStretch = 1.12f;  // upper half drawn up towards the tip
 constexpr float kBodyTipTaper = 0.55f;      // how much the crown narrows into a tip
 constexpr int kBodyRibs = 7;                // lobes around the vertical axis
 constexpr float kBodyRibDepth = 0.07f;      // lobe depth, fraction of the radius
 constexpr float kBodyLean = 0.12f;          // sideways bend of the crown, fraction of radius
-constexpr float kBodyPinnedFraction = 0.2f; // the program pins the first n / 5 points
-// "Bone01" weights (inverse masses): 0 on the pinned base, rising from
-// kWeightStiff just above it to kWeightSoft at the crown; the rib valleys
-// are softer than the crests by kWeightRibSoftening.
+// The bone: one point for every four of skin (so the bone is exactly the
+// pinned first fifth), set inside the skin along its normal.
+constexpr float kBoneDepth = 0.5f;          // fraction of the radius below the skin
+// Tendons from each skin point to the bone points nearest below it: with four
+// the body breathes by 1.0 to 1.4 times its rest volume at 20 to 240 frames
+// per second; with none the pressure pulse blows it up.
+constexpr int kTendonsPerPoint = 4;
+// "Bone01" weights (inverse masses): 0 on the bone, rising on the skin from
+// kWeightStiff at the base to kWeightSoft at the crown; the rib valleys are
+// softer than the crests by kWeightRibSoftening.
 constexpr float kWeightStiff = 0.25f;
 constexpr float kWeightSoft = 1.0f;
 constexpr float kWeightRibSoftening = 0.15f;
@@ -153,57 +166,86 @@ Vec3 BulbPoint(const Vec3& d) {
   return {px * kBodyRadius, py * kBodyRadius, pz * kBodyRadius};
 }
 
-// Renumbers the points in the order given by `order` (old indices).
-void Reorder(Mesh& m, const std::vector<uint32_t>& order) {
-  std::vector<uint32_t> newIndex(order.size());
-  std::vector<Vec3> points(order.size());
-  for (size_t i = 0; i < order.size(); ++i) {
-    newIndex[order[i]] = uint32_t(i);
-    points[i] = m.points[order[i]];
-  }
-  m.points = points;
-  for (Tri& t : m.triangles)
-    for (uint32_t& v : t) v = newIndex[v];
+Vec3 Sub(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+Vec3 CrossOf(const Vec3& a, const Vec3& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+Vec3 Unit(const Vec3& a) {
+  float l = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+  return {a[0] / l, a[1] / l, a[2] / l};
+}
+float DistanceSquared(const Vec3& a, const Vec3& b) {
+  Vec3 d = Sub(a, b);
+  return d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
 }
 
-// The soft body: bulb points sorted from the base up, weights by height.
+// Outward unit normal of the bulb at the unit direction d, from the bulb
+// points a small step either way along two tangents.
+Vec3 BulbNormal(const Vec3& d) {
+  Vec3 t1 = Unit(CrossOf(d, std::fabs(d[1]) < 0.9f ? Vec3{0, 1, 0} : Vec3{1, 0, 0}));
+  Vec3 t2 = CrossOf(d, t1);
+  const float e = 1e-3f;
+  auto at = [&](float u, float v) {
+    return BulbPoint(Unit({d[0] + u * t1[0] + v * t2[0], d[1] + u * t1[1] + v * t2[1],
+                           d[2] + u * t1[2] + v * t2[2]}));
+  };
+  Vec3 n = Unit(CrossOf(Sub(at(e, 0), at(-e, 0)), Sub(at(0, e), at(0, -e))));
+  Vec3 p = BulbPoint(d);
+  if (n[0] * p[0] + n[1] * p[1] + n[2] * p[2] < 0) n = {-n[0], -n[1], -n[2]};
+  return n;
+}
+
+// The point kBoneDepth x radius below the bulb surface at direction d.
+Vec3 BelowSkin(const Vec3& d) {
+  Vec3 p = BulbPoint(d), n = BulbNormal(d);
+  float depth = kBoneDepth * kBodyRadius;
+  return {p[0] - depth * n[0], p[1] - depth * n[1], p[2] - depth * n[2]};
+}
+
+// The soft body: the bone's points first (spread evenly by a Fibonacci
+// spiral of directions), then the skin; tendons from every skin point to the
+// bone points nearest to the point below it, so that each skin point is held
+// along its normal and a little to every side.
 Lwo2Mesh BuildSoftBody() {
-  Mesh m = Icosphere(kBodySubdivisions);
-  std::vector<float> rib(m.points.size());
-  for (size_t i = 0; i < m.points.size(); ++i) {
-    const Vec3& d = m.points[i];
-    rib[i] = std::cos(kBodyRibs * std::atan2(d[0], d[2]));
-    m.points[i] = BulbPoint(d);
+  Mesh skin = Icosphere(kBodySubdivisions);
+  const size_t skinCount = skin.points.size();
+  const size_t boneCount = skinCount / 4;  // (skin + bone) / 5 = bone: the pinned fifth
+  std::vector<Vec3> directions = skin.points;
+  std::vector<float> rib(skinCount);
+  for (size_t i = 0; i < skinCount; ++i) {
+    rib[i] = std::cos(kBodyRibs * std::atan2(directions[i][0], directions[i][2]));
+    skin.points[i] = BulbPoint(directions[i]);
   }
-  OrientOutwards(m);
+  OrientOutwards(skin);
 
-  // Base first: the program pins the first fifth of the list.
-  std::vector<uint32_t> order(m.points.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return m.points[a][1] < m.points[b][1];
-  });
-  std::vector<float> ribOrdered(order.size());
-  for (size_t i = 0; i < order.size(); ++i) ribOrdered[i] = rib[order[i]];
-  Reorder(m, order);
-
-  size_t n = m.points.size();
-  size_t pinned = size_t(n * kBodyPinnedFraction);
-  float anchorTop = m.points[pinned > 0 ? pinned - 1 : 0][1];
-  float crown = m.points.back()[1];
   Lwo2Mesh out;
-  out.points = m.points;
-  out.triangles = m.triangles;
-  out.weights.resize(n);
-  for (size_t i = 0; i < n; ++i) {
-    if (i < pinned) {
-      out.weights[i] = 0.0f;
-      continue;
-    }
-    float h = SmoothStep(anchorTop, crown, m.points[i][1]);
+  for (size_t i = 0; i < boneCount; ++i) {
+    float y = 1.0f - 2.0f * (float(i) + 0.5f) / float(boneCount);
+    float r = std::sqrt(1.0f - y * y), a = float(i) * 2.39996323f;  // the golden angle
+    out.points.push_back(BelowSkin({r * std::sin(a), y, r * std::cos(a)}));
+  }
+  out.points.insert(out.points.end(), skin.points.begin(), skin.points.end());
+  for (const Tri& t : skin.triangles)
+    out.triangles.push_back({uint32_t(boneCount + t[0]), uint32_t(boneCount + t[1]),
+                             uint32_t(boneCount + t[2])});
+  for (size_t i = 0; i < skinCount; ++i) {
+    Vec3 below = BelowSkin(directions[i]);
+    std::vector<std::pair<float, uint32_t>> nearest;
+    for (size_t b = 0; b < boneCount; ++b)
+      nearest.push_back({DistanceSquared(below, out.points[b]), uint32_t(b)});
+    std::partial_sort(nearest.begin(), nearest.begin() + kTendonsPerPoint, nearest.end());
+    for (int k = 0; k < kTendonsPerPoint; ++k)
+      out.triangles.push_back({uint32_t(boneCount + i), nearest[k].second, nearest[k].second});
+  }
+
+  float base = skin.points[0][1], crown = base;
+  for (const Vec3& p : skin.points) base = std::min(base, p[1]), crown = std::max(crown, p[1]);
+  out.weights.assign(boneCount, 0.0f);
+  for (size_t i = 0; i < skinCount; ++i) {
+    float h = SmoothStep(base, crown, skin.points[i][1]);
     float w = kWeightStiff + (kWeightSoft - kWeightStiff) * h;
-    w *= 1.0f - kWeightRibSoftening * 0.5f * (1.0f + ribOrdered[i]);
-    out.weights[i] = std::min(1.0f, std::max(0.0f, w));
+    w *= 1.0f - kWeightRibSoftening * 0.5f * (1.0f + rib[i]);
+    out.weights.push_back(std::min(1.0f, std::max(0.0f, w)));
   }
   out.surfaceName = "Flesh";
   out.surfaceColour = {0.8f, 0.09f, 0.1f};

@@ -199,9 +199,11 @@ void Drop(Performance& p) {
   Press(p, '}', drop + 48);
 }
 
-// Swell: a long lens as the soft body grows, back out on the impact.
+// Swell: a wide lens, so the flickering orange around the soft body fills the
+// picture as the body grows towards the camera (a long lens would show
+// nothing but the body); back to the usual lens on the impact.
 void Swell(Performance& p) {
-  Press(p, '^', SectionBeat("swell"));
+  Press(p, '*', SectionBeat("swell"));
   Press(p, 'z', HitBeat(128.7));
 }
 
