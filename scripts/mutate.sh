@@ -1,0 +1,146 @@
+#!/bin/sh
+# Planted faults, one at a time: how many of them the test suite catches.
+#
+# Each mutant in the table replaces one exact piece of text in one file with
+# another, standing for a fault a developer could really make. The runner
+# copies the tracked files of the working tree into a scratch directory, builds it and runs the
+# suite once unchanged (it must pass), then for each mutant: applies it,
+# rebuilds what changed, runs the suite until the first failing test, records
+# whether the fault was caught, and puts the file back. The source tree is
+# never touched. At the end it prints a summary by folder.
+#
+# usage: sh scripts/mutate.sh [--table FILE] [--only REGEX] [--tests REGEX] [--keep]
+#   --table FILE   the mutant table (default scripts/mutants.txt)
+#   --only REGEX   run only the mutants whose file or fault matches REGEX
+#   --tests REGEX  run only the ctest tests matching REGEX (quicker, less strict)
+#   --keep         keep the scratch directory (its path is printed)
+#
+# The table: records separated by blank lines, one "key: value" per line.
+#   file:       path relative to the source root
+#   find:       the exact text to replace (must occur exactly once in the file)
+#   replace:    its replacement
+#   fault:      what fault it stands for
+#   equivalent: (optional) why it cannot change behaviour; not counted
+# Lines starting with # are comments. "\n" in find or replace is a new line.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+table="$top/scripts/mutants.txt"
+only=""
+tests=""
+keep=0
+usage() { sed -n '12,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+while [ $# -gt 0 ]; do
+  case $1 in
+    --table) [ $# -ge 2 ] || usage; table=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+    --only) [ $# -ge 2 ] || usage; only=$2; shift 2 ;;
+    --tests) [ $# -ge 2 ] || usage; tests=$2; shift 2 ;;
+    --keep) keep=1; shift ;;
+    *) usage ;;
+  esac
+done
+[ -f "$table" ] || { echo "mutate: no table $table" >&2; exit 2; }
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/k12-mutate.XXXXXX")
+cleanup() {
+  if [ $keep -eq 1 ]; then echo "scratch kept in $scratch"; else rm -rf "$scratch"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+echo "mutate: copying the tracked files to $scratch/src"
+mkdir -p "$scratch/src"
+(cd "$top" && git ls-files -z | tar --null --ignore-failed-read -T - -cf -) | tar -x -C "$scratch/src"
+src=$scratch/src
+build=$scratch/build
+log=$scratch/log.txt
+
+# One record per line for the shell: fields joined by the unit separator.
+records=$scratch/records
+perl -e '
+  local $/ = "";  # paragraph mode: records are separated by blank lines
+  while (my $rec = <>) {
+    my %f;
+    for my $line (split /\n/, $rec) {
+      next if $line =~ /^#/;
+      $f{$1} = $2 if $line =~ /^(file|find|replace|fault|equivalent):\s?(.*)$/;
+    }
+    next unless exists $f{file};
+    die "mutant without find/replace/fault: $rec" unless exists $f{find} && exists $f{replace} && exists $f{fault};
+    print join("\x1f", $f{file}, $f{find}, $f{replace}, $f{fault}, $f{equivalent} // ""), "\n";
+  }' "$table" > "$records"
+
+run_suite() {  # exit status of the suite, stopping at the first failure
+  if [ -n "$tests" ]; then
+    (cd "$build" && ctest --stop-on-failure -R "$tests" >>"$log" 2>&1)
+  else
+    (cd "$build" && ctest --stop-on-failure >>"$log" 2>&1)
+  fi
+}
+build_all() { cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; }
+
+echo "mutate: building (log in $log)"
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >>"$log" 2>&1
+build_all || { echo "mutate: the unchanged tree does not build" >&2; exit 1; }
+echo "mutate: running the suite on the unchanged tree"
+run_suite || { echo "mutate: the suite fails on the unchanged tree; see $log" >&2; exit 1; }
+
+results=$scratch/results
+: > "$results"
+n=0
+total=$(wc -l < "$records")
+while IFS=$(printf '\037') read -r file find replace fault equivalent <&3; do
+  n=$((n + 1))
+  if [ -n "$only" ] && ! printf '%s %s\n' "$file" "$fault" | grep -Eq "$only"; then continue; fi
+  folder=${file%%/*}
+  if [ -n "$equivalent" ]; then
+    printf '%s\tequivalent\t%s\t%s\n' "$folder" "$file" "$fault" >> "$results"
+    printf '[%d/%d] equivalent  %s: %s\n' "$n" "$total" "$file" "$fault"
+    continue
+  fi
+  target=$src/$file
+  cp "$target" "$scratch/original"
+  # Exactly one occurrence, replaced as plain text (no pattern characters).
+  if ! FIND=$find REPLACE=$replace perl -0777 -i -e '
+      my ($f, $r) = ($ENV{FIND}, $ENV{REPLACE});
+      s/\\n/\n/g for ($f, $r);
+      my $text = <>;
+      my $count = () = $text =~ /\Q$f\E/g;
+      if ($count != 1) { print $text; exit 3; }
+      $text =~ s/\Q$f\E/$r/;
+      print $text;' "$target"; then
+    cp "$scratch/original" "$target"
+    printf '%s\tstale\t%s\t%s\n' "$folder" "$file" "$fault" >> "$results"
+    printf '[%d/%d] STALE       %s: the text does not occur exactly once\n' "$n" "$total" "$file"
+    continue
+  fi
+  echo "=== mutant $n: $file: $fault" >> "$log"
+  if ! build_all; then
+    verdict=no-build
+  elif run_suite; then
+    verdict=missed
+  else
+    verdict=caught
+  fi
+  cp "$scratch/original" "$target"
+  printf '%s\t%s\t%s\t%s\n' "$folder" "$verdict" "$file" "$fault" >> "$results"
+  printf '[%d/%d] %-11s %s: %s\n' "$n" "$total" "$verdict" "$file" "$fault"
+done 3< "$records" < /dev/null
+build_all || true
+
+echo
+echo "By folder (a mutant that does not build is not counted):"
+awk -F'\t' '
+  $2 == "caught" { caught[$1]++; counted[$1]++ }
+  $2 == "missed" { counted[$1]++; missed[$1] = missed[$1] "\n      missed: " $3 ": " $4 }
+  { seen[$1] = 1 }
+  END {
+    for (f in seen) {
+      c = caught[f] + 0; t = counted[f] + 0; all_c += c; all_t += t
+      printf "  %-10s %3d of %3d caught%s%s\n", f "/", c, t,
+             t ? sprintf(" (%d %%)", 100 * c / t) : "", missed[f]
+    }
+    printf "  %-10s %3d of %3d caught%s\n", "all", all_c, all_t,
+           all_t ? sprintf(" (%d %%)", 100 * all_c / all_t) : ""
+  }' "$results"
+grep -q "	stale	" "$results" && echo "Some mutants are stale: update their find text." || true
