@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "runtime/timeline.h"
 
 namespace {
 void PrepareCloud() {

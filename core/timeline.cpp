@@ -1,4 +1,4 @@
-#include "runtime/timeline.h"
+#include "core/timeline.h"
 
 float demoClock = 0;
 float previousDemoClock = 0;

@@ -3,11 +3,11 @@
 
 #include <cmath>
 
-#include "runtime/timeline.h"
+#include "core/timeline.h"
 
-float RealtimeRopeStep(float frameFactor) { return kRopeStep * frameFactor; }
-
-float FixedRopeStep() { return kRopeStep; }
+float RopeStep(float frameFactor, bool fixedStep) {
+  return fixedStep ? kRopeStep : kRopeStep * frameFactor;
+}
 
 float SoftBodyPressure(float phase) {
   const float angle = 140.0f * phase;

@@ -15,10 +15,9 @@ constexpr float kRopeStep = 0.035f;  // rope step per frame at frame factor 1
 // 0.045 leaves a margin and keeps 25 frames per second (0.042) one step.
 constexpr float kMaxRopeSubStep = 0.045f;
 
-// The realtime build's rope step: 0.035 x frame factor.
-float RealtimeRopeStep(float frameFactor);
-// The fixed-step build's rope step: 0.035 whatever the frame rate.
-float FixedRopeStep();
+// One frame's rope step: 0.035 x frame factor, or 0.035 whatever the frame
+// rate in the fixed-step build.
+float RopeStep(float frameFactor, bool fixedStep);
 
 // Pressure constant for a soft-body phase: 100000 + 0.001 e^(10 sin(140 phase) + 10).
 float SoftBodyPressure(float phase);

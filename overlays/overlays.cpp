@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "core/timeline.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
-#include "runtime/timeline.h"
 
 namespace {
 // One full-screen fade row: a black or white layer over [start, end) whose

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <vector>
 
-#include "scenes/loader_screen.h"
 
 GLuint pictureTable[100];
 GLuint postTextures[12];
@@ -213,9 +212,9 @@ GLuint LoadTexture(const char* path) {
   return name;
 }
 
-void LoadAssetStep() {
+void LoadAssetStep(int step) {
   for (const AssetRow& row : AssetTable()) {
-    if (row.step != loadCounter) continue;
+    if (row.step != step) continue;
     *row.target = row.file.empty() ? *row.source : LoadTexture(row.file.c_str());
     return;
   }

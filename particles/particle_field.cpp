@@ -4,9 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/gl.h"
 #include "particles/file_readers.h"
-#include "render/gl.h"
-#include "scenes/scene_state.h"
 
 ParticleFieldObjects particleField = {};
 int particlePingPong = 0;
@@ -247,21 +246,21 @@ void StepParticleFluid() {
   glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
 }
 
-void MoveParticles() {
+void MoveParticles(float clock, float frameFactor) {
   glUseProgram(particleField.moveProgram);
   glDispatchCompute(kParticleCount / 100, 1, 1);
   glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT | GL_VERTEX_ATTRIB_ARRAY_BARRIER_BIT);
-  glUniform1f(10, static_cast<float>(particleClock * 1.2));
-  glUniform1f(12, particleFrameFactor);
+  glUniform1f(10, static_cast<float>(clock * 1.2));
+  glUniform1f(12, frameFactor);
   glUniform1i(13, particleColourSet);
 }
 
-void UpdateAndDrawParticleField(int frame) {
+void UpdateAndDrawParticleField(int frame, float clock, float frameFactor) {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   glUseProgram(0);
   StepParticleFluid();
-  MoveParticles();
+  MoveParticles(clock, frameFactor);
   DrawParticles(frame);
 }
 

@@ -3,9 +3,9 @@
 // coordinate array as a client-side vertex array of double triples.
 #include <vector>
 
+#include "core/gl.h"
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "render/gl.h"
-#include "runtime/timeline.h"
 
 namespace {
 // The star subsets: small, medium and large stars.

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 
 double cloudPositions[kCloudPoints][3];
 double cloudVelocities[kCloudPoints][3];

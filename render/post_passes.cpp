@@ -7,8 +7,6 @@
 #include "overlays/textures.h"
 #include "render/render_target.h"
 #include "render/shaders.h"
-#include "runtime/frame_steps.h"
-#include "runtime/timeline.h"
 
 namespace {
 // Unit quad, (0,1) (1,1) (1,0) (0,0), texture coordinates on unit 0 either
@@ -81,7 +79,7 @@ void CopyPass() {
   glPopMatrix();
 }
 
-void DofPass() {
+void DofPass(float demoTime) {
   // Focus breathes with the music: 0..20, period about 62.8 tenths of a second.
   const float t = static_cast<float>((std::sin(demoTime * 0.1) + 1.0) * 10.0);
   ShaderPass(dofProgram, t, radTexture);
@@ -89,7 +87,7 @@ void DofPass() {
 
 void MultiplyPass(GLuint image, float value) { ShaderPass(multiplyProgram, value, image); }
 
-void FlashOverlayPass(GLuint overlay) {
+void FlashOverlayPass(GLuint overlay, float demoTime, float switchTime) {
   BeginUnitSquare();
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
@@ -101,7 +99,7 @@ void FlashOverlayPass(GLuint overlay) {
 
   // The overlay shrinks from 1.25 to 1 times full size and fades from 0.7 to
   // nothing over the 6 tenths of a second after the latest re-pick.
-  float c = (demoTime - overlaySwitchTime) / 6;
+  float c = (demoTime - switchTime) / 6;
   if (c > 1) c = 1;
   const float d = std::sqrt((2 - c) * c);
   const float s = 1.25f - 0.25f * d;

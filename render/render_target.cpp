@@ -8,6 +8,8 @@ GLuint depthBuffer = 0;
 GLuint radTexture = 0;
 GLuint passTexture = 0;
 GLuint screenFramebuffer = 0;
+int windowWidth = 1280;
+int windowHeight = 720;
 
 namespace {
 // A 1280x720 RGB texture, level 0 only, no data, linear filters; left bound.

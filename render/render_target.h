@@ -1,7 +1,7 @@
 // The 1280x720 offscreen render target: framebuffer, scene texture, depth
 // buffer, and the rad texture filled once at start-up.
 #pragma once
-#include "render/gl.h"
+#include "core/gl.h"
 
 constexpr int kRenderWidth = 1280;
 constexpr int kRenderHeight = 720;
@@ -18,6 +18,11 @@ extern GLuint passTexture;
 // own; the capture tool sets an off-screen one of the capture size in its place
 // where the screen is too small for a window of that size.
 extern GLuint screenFramebuffer;
+
+// The window's size as GLUT last reported it; the composition fits the
+// picture into it.
+extern int windowWidth;
+extern int windowHeight;
 
 // Creates the four objects once; leaves the render target bound.
 void CreateRenderTarget();

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
 
 FlashLayer flashLayer1, flashLayer2;
 float overlaySwitchTime = 0;
@@ -31,11 +31,6 @@ bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t) {
   layer.choice = PickFlashChoice(layer.choice);
   layer.timer = 0;
   return true;
-}
-
-float RopeStep(float factor) {
-  constexpr float kStepPerFrame = 0.035f;  // rope step at frame factor 1
-  return fixedRopeStep ? kStepPerFrame : kStepPerFrame * factor;
 }
 
 ScreenRect FitPicture(int windowWidth, int windowHeight) {

@@ -33,10 +33,9 @@ int PickFlashChoice(int previous);
 bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t);
 
 // The fixed-step build takes a constant rope step; the realtime build scales
-// it with the frame factor. Set before main by the executable's own source
-// and by the capture tool's --fixed-step.
+// it with the frame factor. Set by main from the build's KELVANE_FIXED_STEP
+// definition and by the capture tool's --fixed-step.
 extern bool fixedRopeStep;
-float RopeStep(float factor);
 
 // Where the 16:9 picture lies in a window of the given size: the largest
 // rectangle of the picture's shape, centred, with black bars on the other two

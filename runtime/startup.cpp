@@ -1,6 +1,6 @@
 #include "runtime/startup.h"
 
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 #include <SDL/SDL.h>
 
@@ -9,20 +9,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/random.h"
 #include "overlays/textures.h"
+#include "particles/particle_field.h"
+#include "particles/point_cloud.h"
 #include "render/render_target.h"
 #include "render/shaders.h"
 #include "runtime/director.h"
-#include "particles/particle_field.h"
-#include "particles/point_cloud.h"
 #include "runtime/frame_loop.h"
 #include "runtime/key_track.h"
-#include "runtime/random.h"
 #include "runtime/x_display.h"
 
-MusicStream musicStream = 0;
-int windowWidth = 1280;
-int windowHeight = 720;
 bool useGameMode = true;
 bool playInWindow = false;
 

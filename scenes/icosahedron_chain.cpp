@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "render/gl.h"  // before GLUT: GLEW must come first
+#include "core/gl.h"  // before GLUT: GLEW must come first
 #include <GL/glut.h>
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
 #include "scenes/layers.h"
 #include "scenes/scene_state.h"
 

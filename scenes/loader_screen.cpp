@@ -3,12 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/audio.h"
+#include "core/gl.h"
+#include "core/ticks.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
-#include "render/gl.h"
-#include "runtime/audio.h"
-#include "runtime/startup.h"
-#include "runtime/ticks.h"
 
 namespace {
 // Loader clock values are tenths of a second of wall time since the first
@@ -70,7 +69,7 @@ void RunLoaderScreen() {
     if (loadAccumulator > 1) {
       loadAccumulator = 0;
       if (loadCounter <= kLastStep) ++loadCounter;
-      LoadAssetStep();
+      LoadAssetStep(loadCounter);
     }
   }
   if (loadCounter > kLastStep && loadingFinishedMark == 0) {

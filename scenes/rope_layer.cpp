@@ -2,18 +2,18 @@
 // copies of ropeB picked by the director's rope draw mode, and the three line
 // effects reaching out of the ropes (lightning to the point cloud and to the
 // soft body, threads between the two ropes).
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/random.h"
+#include "core/timeline.h"
+#include "objects/object_draw.h"
 #include "objects/program_objects.h"
 #include "overlays/textures.h"
 #include "particles/point_cloud.h"
-#include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "scenes/layers.h"
 #include "scenes/scene_state.h"
 
@@ -122,19 +122,20 @@ void DrawExtraRopes() {
   ApplyRopeFrame();
   if (mode == 1) {
     currentRopeTexture = pictureTable[37];
-    ropeB.Draw(director.ropeDrawFlag);
+    DrawRope(ropeB, director.ropeDrawFlag, demoTime, currentRopeTexture);
   }
   if (mode == 2 && t > 1300) {  // always true inside the window
     glTranslatef(-0.03f, 0, 0);
     glRotatef(20, 0.02f, 0.03f, 0.05f);
     currentRopeTexture = pictureTable[38];
-    ropeB.Draw(director.ropeDrawFlag);
+    DrawRope(ropeB, director.ropeDrawFlag, demoTime, currentRopeTexture);
   }
   if (mode == 3 && t > 1500) {
     glTranslatef(0.04f, 0, 0);
     glRotatef(-20, -0.02f, 0.03f, 0.05f);
     currentRopeTexture = pictureTable[37];
-    ropeB.Draw(1 - director.ropeDrawFlag);  // the other look of the two
+    // the other look of the two
+    DrawRope(ropeB, 1 - director.ropeDrawFlag, demoTime, currentRopeTexture);
     glColor4f(1, 1, 1, 1);
   }
   glPopMatrix();
@@ -162,9 +163,9 @@ void DrawRopeLayer() {
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
   currentRopeTexture = pictureTable[37];
-  ropeB.Draw(director.ropeDrawFlag);
+  DrawRope(ropeB, director.ropeDrawFlag, demoTime, currentRopeTexture);
   currentRopeTexture = pictureTable[38];
-  ropeA.Draw(director.ropeDrawFlag);
+  DrawRope(ropeA, director.ropeDrawFlag, demoTime, currentRopeTexture);
 
   DrawCentreBallA();
   if (director.ropeDrawMode == 1) DrawCentreBallB();
@@ -173,7 +174,7 @@ void DrawRopeLayer() {
     glPushMatrix();
     ApplyRopeFrame();
     currentRopeTexture = pictureTable[38];
-    ropeA.Draw(director.ropeDrawFlag);
+    DrawRope(ropeA, director.ropeDrawFlag, demoTime, currentRopeTexture);
     glColor4f(0, 0, 0, 1);
     glPopMatrix();
   }

@@ -1,7 +1,7 @@
 // The standard and soft-body light sets of the scene renderer.
 #include "scenes/scene_lights.h"
 
-#include "render/gl.h"
+#include "core/gl.h"
 
 namespace {
 // Puts one four-float vector into a light or material parameter.

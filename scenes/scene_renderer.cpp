@@ -1,22 +1,21 @@
 #include "scenes/scene_renderer.h"
 
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/random.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
+#include "objects/object_draw.h"
 #include "objects/program_objects.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
 #include "particles/point_cloud.h"
 #include "render/render_target.h"
-#include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/startup.h"
-#include "runtime/ticks.h"
-#include "runtime/timeline.h"
 #include "scenes/layers.h"
 #include "scenes/loader_screen.h"
 #include "scenes/noise.h"
@@ -145,7 +144,7 @@ bool RunParticleFrame(float t, float f) {
     particleRestarted = 1;
   }
   if (particleRestarted) glDisable(GL_LIGHTING);
-  UpdateAndDrawParticleField(static_cast<int>(t));
+  UpdateAndDrawParticleField(static_cast<int>(t), particleClock, particleFrameFactor);
   if (particleRestarted) return false;
   DrawTitleSequence(t);
   return true;
@@ -241,7 +240,7 @@ void DrawSoftBodyLayer(float t, float f) {
     glTranslatef(0.6f * softBodyShift, 0, 0);
   }
   glEnable(GL_DEPTH_TEST);
-  if (!Within(t, 730, 827)) softBody.Draw();
+  if (!Within(t, 730, 827)) DrawSoftBody(softBody);
   glPopMatrix();
 }
 

@@ -1,5 +1,6 @@
 #include "scenes/scene_state.h"
 
+DirectorState director;
 unsigned int currentRopeTexture = 0;
 float particleClock = 0;
 float particleFrameFactor = 0.01f;

@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
 #include "scenes/icosahedron_chain.h"
 #include "scenes/layers.h"
 #include "scenes/scene_lights.h"

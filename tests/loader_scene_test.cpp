@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "core/random.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
 #include "overlays/textures.h"
 #include "runtime/director.h"
-#include "runtime/random.h"
 #include "runtime/startup.h"
-#include "runtime/ticks.h"
-#include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
 #include "scenes/scene_renderer.h"
 #include "scenes/scene_state.h"

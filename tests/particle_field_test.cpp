@@ -66,7 +66,7 @@ void RunFieldFrame(int frame, float frameFactor) {
   glMatrixMode(GL_MODELVIEW);
   particleFrameFactor = frameFactor;
   particleClock += 0.005f * frameFactor;
-  UpdateAndDrawParticleField(frame);
+  UpdateAndDrawParticleField(frame, particleClock, particleFrameFactor);
 }
 
 // Test pictures of the real sizes, with the shader sources beside them.

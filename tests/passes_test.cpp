@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "core/timeline.h"
 #include "overlays/textures.h"
 #include "render/post_passes.h"
 #include "render/render_target.h"
 #include "render/shaders.h"
 #include "runtime/frame_steps.h"
 #include "runtime/startup.h"
-#include "runtime/timeline.h"
 #include "tests/gl_context.h"
 
 namespace {
@@ -146,7 +146,7 @@ TEST_F(Passes, CopyIsDirectFlashOverlayIsFlipped) {
   GLuint overlay = MakeTexture(2, 2, std::vector<unsigned char>(16, 255));
   overlaySwitchTime = 0;
   demoTime = 500;  // long after the last re-pick: the overlay is invisible
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   ExpectNear(testgl::ReadPixel(640, 100), {0, 0, 255, 255}, 1, "flash bottom");
   ExpectNear(testgl::ReadPixel(640, 620), {255, 0, 0, 255}, 1, "flash top");
   glDeleteTextures(1, &overlay);
@@ -163,17 +163,17 @@ TEST_F(Passes, FlashOverlayZoomsAndFadesAfterARePick) {
   GLuint overlay = MakeTexture(10, 1, rgba);
 
   overlaySwitchTime = demoTime = 250;  // the moment of a re-pick
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   ExpectNear(testgl::ReadPixel(40, 360), {178, 178, 178, 255}, 2, "zoomed, 0.7 opaque");
   ExpectNear(testgl::ReadPixel(640, 360), {178, 178, 178, 255}, 2, "centre");
 
   demoTime = 253;  // half-way: d = sqrt(0.75), opacity 0.7 (1 - d)
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   const int halfway = static_cast<int>(std::lround(255 * 0.7 * (1 - std::sqrt(0.75))));
   ExpectNear(testgl::ReadPixel(640, 360), {halfway, halfway, halfway, 255}, 2, "half-way");
 
   demoTime = 256;  // six tenths later: gone
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   ExpectNear(testgl::ReadPixel(40, 360), {0, 0, 0, 255}, 0, "faded out");
   glDeleteTextures(1, &overlay);
   overlaySwitchTime = demoTime = 0;
@@ -210,11 +210,11 @@ TEST_F(Passes, DofStrengthFollowsTheDemoTime) {
   float t = -1;
   const GLint location = glGetUniformLocation(dofProgram, "t");
   demoTime = 0;
-  DofPass();
+  DofPass(demoTime);
   glGetUniformfv(dofProgram, location, &t);
   EXPECT_FLOAT_EQ(t, 10.0f);
   demoTime = static_cast<float>(5 * M_PI);
-  DofPass();
+  DofPass(demoTime);
   glGetUniformfv(dofProgram, location, &t);
   EXPECT_NEAR(t, 20.0f, 1e-5);
   // Near the edge the rad image is dark: the sharp edge between the halves
@@ -222,7 +222,7 @@ TEST_F(Passes, DofStrengthFollowsTheDemoTime) {
   const Rgba blurred = testgl::ReadPixel(20, H / 2 - 2);
   EXPECT_LT(blurred[0], 250);
   demoTime = static_cast<float>(-5 * M_PI);
-  DofPass();
+  DofPass(demoTime);
   glGetUniformfv(dofProgram, location, &t);
   EXPECT_NEAR(t, 0.0f, 1e-5);
   ExpectNear(testgl::ReadPixel(20, H / 2 - 2), {255, 255, 255, 255}, 0, "sharp at t 0");

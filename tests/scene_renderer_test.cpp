@@ -7,15 +7,15 @@
 #include <filesystem>
 #include <map>
 
+#include "core/random.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
 #include "objects/program_objects.h"
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
 #include "render/render_target.h"
 #include "runtime/director.h"
-#include "runtime/random.h"
 #include "runtime/startup.h"
-#include "runtime/ticks.h"
-#include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
 #include "scenes/picture_flash.h"
 #include "scenes/scene_renderer.h"

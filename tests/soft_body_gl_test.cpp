@@ -9,8 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include "core/timeline.h"
+#include "objects/object_draw.h"
 #include "objects/object_steps.h"
-#include "runtime/timeline.h"
 #include "scenes/scene_lights.h"
 #include "tests/gl_context.h"
 
@@ -41,7 +42,7 @@ int DrawFrame(CSoftObject& body, float t) {
   glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);
   glScalef(0.4f, 0.4f, 0.4f);
   glEnable(GL_DEPTH_TEST);
-  body.Draw();
+  DrawSoftBody(body);
   glFinish();
   int covered = 0;
   const std::vector<unsigned char> rgb = testgl::ReadRgb();

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <memory>
 
+#include "core/timeline.h"
 #include "objects/object_steps.h"
 #include "objects/soft_object.h"
-#include "runtime/timeline.h"
 #include "tests/lwo2_bytes.h"
 
 using namespace lwo2;

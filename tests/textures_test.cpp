@@ -71,7 +71,7 @@ std::map<std::string, GLuint> Snapshot() {
 // Runs one asset-table step with the counter at `step`.
 void RunStep(int step) {
   loadCounter = step;
-  LoadAssetStep();
+  LoadAssetStep(loadCounter);
 }
 
 // Pictures 6-27 cycle through the nine loaded images txt6-9 and txt14-17,

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/gl.h"
 #include "particles/particle_field.h"
-#include "render/gl.h"
 #include "scenes/scene_state.h"
 
 #include <GL/glut.h>
@@ -155,10 +155,10 @@ int main(int argc, char** argv) {
     particleClock += 0.005f * f;
     bool shot = frame % o.every == 0 || frame == o.frames - 1;
     if (shot || !o.quick) {
-      UpdateAndDrawParticleField(static_cast<int>(demoTime));
+      UpdateAndDrawParticleField(static_cast<int>(demoTime), particleClock, particleFrameFactor);
     } else {
       StepParticleFluid();
-      MoveParticles();
+      MoveParticles(particleClock, particleFrameFactor);
     }
     demoTime += f * 0.333f;
 
