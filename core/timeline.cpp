@@ -12,17 +12,20 @@ float ComputeFrameFactor(float clock, float previousClock) {
   return factor == 0 ? 1.0f : factor;
 }
 
-int InFirstPostWindow() { return demoTime > 634 && demoTime < 730 ? 1 : 0; }
+int InFirstPostWindow() { return kCloseUpWindow.Holds(demoTime) ? 1 : 0; }
 
 bool InFlashWindow(float t) {
-  return (t > 200 && t < 300) || (t > kSceneBaseTime + 230 && t < 1690);
+  constexpr TimeWindow kFirstFlashes{200, 300}, kLastFlashes{kSceneBaseTime + 230, 1690};
+  return kFirstFlashes.Holds(t) || kLastFlashes.Holds(t);
 }
 
 bool InSlowMotionWindow(float t) {
-  return (t > 460 && t < 490) || (t > 730 && t < 827) || (t > 737 && t < 833);
+  constexpr TimeWindow kFirstSlowMotion{460, 490}, kLateSlowMotion{737, 833};
+  return kFirstSlowMotion.Holds(t) || kSlowMotionScene.Holds(t) || kLateSlowMotion.Holds(t);
 }
 
 bool InSoftBodyWindow(float t) {
-  return t > 633 && t < 1284 && !(t > 850 && t < 1050) && !(t > 1054 && t < 1062.5f) &&
-         !(t > 1062.5f && t < 1072.5f);
+  constexpr TimeWindow kSoftBodySpan{633, 1284};
+  return kSoftBodySpan.Holds(t) && !kSoftBodyPause.Holds(t) && !kChainInterlude.Holds(t) &&
+         !kLoweredRopeWindow.Holds(t);
 }

@@ -80,8 +80,8 @@ void DrawPointCloud() {
     glPointSize(1);
     DrawCloudArray(GL_LINES, 0, kCloudPoints);
   }
-  if (t > 634 && t < 730) DrawGlint(StepGlint(glintCounters[0], t));
-  if (t > 850 && t < 1050) {
+  if (kCloseUpWindow.Holds(t)) DrawGlint(StepGlint(glintCounters[0], t));
+  if (kSoftBodyPause.Holds(t)) {
     // Nothing in the frame a new glint starts (its fade is then exactly 1).
     const float f = StepGlint(glintCounters[1], t);
     if (f != 1) DrawGlint(f);
@@ -90,7 +90,7 @@ void DrawPointCloud() {
   if (t > 300 && t < 400) DrawNeighbourLines(StepGlint(glintCounters[2], t));
 
   if (t > 40) {
-    const bool randomColours = t > 634 && t < 730;
+    const bool randomColours = kCloseUpWindow.Holds(t);
     glColor4f(1, 1, 1, 0.8f);
     DrawStarPass(1, randomColours, 1, kSmallFirst, kSmallCount);
     DrawStarPass(0, randomColours, 3, kMediumFirst, kMediumCount);

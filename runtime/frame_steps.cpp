@@ -11,7 +11,7 @@ bool fixedRopeStep = false;
 
 Composition ChooseComposition(float t) {
   if (t == 0) return Composition::Copy;
-  if (t > 634 && t < 730) return Composition::FirstPost;
+  if (kCloseUpWindow.Holds(t)) return Composition::FirstPost;
   if (InFlashWindow(t)) return Composition::Flash;
   return Composition::Default;
 }

@@ -5,7 +5,7 @@
 // How the screen is composed from the scene texture.
 enum class Composition {
   Copy,       // demo time 0: loader screen or no music, copy and panel only
-  FirstPost,  // 634 < T < 730: depth of field, then multiplied by the loader frame
+  FirstPost,  // close-up window: depth of field, then multiplied by the loader frame
   Flash,      // flash window: depth of field, then the two flash layers
   Default,    // vignette multiply inside the render target, depth of field to the screen
 };

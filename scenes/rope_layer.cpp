@@ -145,7 +145,7 @@ void DrawExtraRopes() {
 void DrawRopeLayer() {
   const float t = demoTime;
   glPushMatrix();
-  if (t > 1062.5f && t < 1072.5f) glTranslatef(0, -0.4f, 0);
+  if (kLoweredRopeWindow.Holds(t)) glTranslatef(0, -0.4f, 0);
   if (!((t > 300 && t < 350) || t > 400)) {
     glPopMatrix();
     return;
