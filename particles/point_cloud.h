@@ -31,8 +31,6 @@ float StepGlint(int& counter, float t);
 // (distance in double, compared in single precision), in the order of the
 // plain double loop: i ascending, then j ascending. Uses a uniform grid.
 void CollectNeighbourPairs(std::vector<int>& first, std::vector<int>& second);
-// The same pairs by the plain double loop over all even index differences.
-void CollectNeighbourPairsPlain(std::vector<int>& first, std::vector<int>& second);
 
 // Star colour number 1 to 7 as a random colour: four RandomUnit draws.
 void RandomStarColour(int colour, float rgba[4]);

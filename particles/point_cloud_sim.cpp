@@ -149,17 +149,6 @@ void CollectNeighbourPairs(std::vector<int>& first, std::vector<int>& second) {
   }
 }
 
-void CollectNeighbourPairsPlain(std::vector<int>& first, std::vector<int>& second) {
-  first.clear();
-  second.clear();
-  for (int i = 0; i < kCloudPoints; ++i)
-    for (int j = i + 2; j < kCloudPoints; j += 2)
-      if (AreNeighbours(i, j)) {
-        first.push_back(i);
-        second.push_back(j);
-      }
-}
-
 void RandomStarColour(int colour, float rgba[4]) {
   // Base red, green and blue of colours 1 to 7; colour 7's red of 6 is
   // clamped to 1 by the GL.

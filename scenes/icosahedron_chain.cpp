@@ -97,7 +97,7 @@ void DrawFirstArrangement(float t) {
   // Back to the matrix the display callback had when it called RenderScene:
   // loading it leaves the stack depth as it is and drops the scene's
   // transforms (and the entry's window transforms) for the layers after this.
-  glLoadMatrixd(sceneEntryModelview);
+  glLoadMatrixd(scene.sceneEntryModelview);
 }
 
 // After T = 1495: the links hang on accumulated rotations of one outer

@@ -121,21 +121,21 @@ void DrawExtraRopes() {
   glPushMatrix();
   ApplyRopeFrame();
   if (mode == 1) {
-    currentRopeTexture = pictureTable[37];
-    DrawRope(ropeB, director.ropeDrawFlag, demoTime, currentRopeTexture);
+    scene.currentRopeTexture = pictureTable[37];
+    DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
   }
   if (mode == 2 && t > 1300) {  // always true inside the window
     glTranslatef(-0.03f, 0, 0);
     glRotatef(20, 0.02f, 0.03f, 0.05f);
-    currentRopeTexture = pictureTable[38];
-    DrawRope(ropeB, director.ropeDrawFlag, demoTime, currentRopeTexture);
+    scene.currentRopeTexture = pictureTable[38];
+    DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
   }
   if (mode == 3 && t > 1500) {
     glTranslatef(0.04f, 0, 0);
     glRotatef(-20, -0.02f, 0.03f, 0.05f);
-    currentRopeTexture = pictureTable[37];
+    scene.currentRopeTexture = pictureTable[37];
     // the other look of the two
-    DrawRope(ropeB, 1 - director.ropeDrawFlag, demoTime, currentRopeTexture);
+    DrawRope(ropeB, 1 - director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
     glColor4f(1, 1, 1, 1);
   }
   glPopMatrix();
@@ -162,10 +162,10 @@ void DrawRopeLayer() {
   glDisable(GL_TEXTURE_2D);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
-  currentRopeTexture = pictureTable[37];
-  DrawRope(ropeB, director.ropeDrawFlag, demoTime, currentRopeTexture);
-  currentRopeTexture = pictureTable[38];
-  DrawRope(ropeA, director.ropeDrawFlag, demoTime, currentRopeTexture);
+  scene.currentRopeTexture = pictureTable[37];
+  DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
+  scene.currentRopeTexture = pictureTable[38];
+  DrawRope(ropeA, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
 
   DrawCentreBallA();
   if (director.ropeDrawMode == 1) DrawCentreBallB();
@@ -173,8 +173,8 @@ void DrawRopeLayer() {
   if (t > 1350) {  // ropeA again, inside the centre ball's frame: a shifted twin
     glPushMatrix();
     ApplyRopeFrame();
-    currentRopeTexture = pictureTable[38];
-    DrawRope(ropeA, director.ropeDrawFlag, demoTime, currentRopeTexture);
+    scene.currentRopeTexture = pictureTable[38];
+    DrawRope(ropeA, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
     glColor4f(0, 0, 0, 1);
     glPopMatrix();
   }

@@ -131,15 +131,15 @@ bool RunParticleFrame(float t, float f) {
   gluPerspective(35, 1, 0.1, 100);
   glMatrixMode(GL_MODELVIEW);
 
-  particleFrameFactor = f;
-  particleClock += 0.005f * f;
-  if (t > 1268 && particleRestarted == 0) {
+  scene.particleFrameFactor = f;
+  scene.particleClock += 0.005f * f;
+  if (t > 1268 && scene.particleRestarted == 0) {
     RestartParticleField();
-    particleRestarted = 1;
+    scene.particleRestarted = 1;
   }
-  if (particleRestarted) glDisable(GL_LIGHTING);
-  UpdateAndDrawParticleField(static_cast<int>(t), particleClock, particleFrameFactor);
-  if (particleRestarted) return false;
+  if (scene.particleRestarted) glDisable(GL_LIGHTING);
+  UpdateAndDrawParticleField(static_cast<int>(t), scene.particleClock, scene.particleFrameFactor);
+  if (scene.particleRestarted) return false;
   DrawTitleSequence(t);
   return true;
 }
@@ -218,8 +218,8 @@ void DrawSoftBodyLayer(float t, float f) {
     glScalef(0.18f, 0.18f, 0.18f);
     glTranslatef(-4.2f, -1.2f, 0);
     glRotatef(0.5f * t, 0, 1, 0);
-    closeUpDrift += 0.009f * f;
-    glTranslatef(closeUpDrift, 0, 0);
+    scene.closeUpDrift += 0.009f * f;
+    glTranslatef(scene.closeUpDrift, 0, 0);
   }
   if (kSwellWindow.Holds(t)) {
     const float w = (t - 1268) / 19 - 1;
@@ -227,11 +227,11 @@ void DrawSoftBodyLayer(float t, float f) {
     glScalef(s, s, s);
   }
   if (Within(t, 760, 823)) {
-    if (!(sceneOnceFlags & kSoftBodyShiftFrozen)) {
-      softBodyShift = (t - 760) / 63;
-      sceneOnceFlags |= kSoftBodyShiftFrozen;
+    if (!(scene.sceneOnceFlags & kSoftBodyShiftFrozen)) {
+      scene.softBodyShift = (t - 760) / 63;
+      scene.sceneOnceFlags |= kSoftBodyShiftFrozen;
     }
-    glTranslatef(0.6f * softBodyShift, 0, 0);
+    glTranslatef(0.6f * scene.softBodyShift, 0, 0);
   }
   glEnable(GL_DEPTH_TEST);
   if (!kSlowMotionScene.Holds(t)) DrawSoftBody(softBody);
@@ -317,12 +317,13 @@ void DrawClosingOverlays(float t) {
 
   // The end screen fades in on the wall clock, whatever the music does.
   if (t > 1765) {
-    if (!(sceneOnceFlags & kEndScreenClockStarted)) {
-      endScreenFirstTick = static_cast<float>(TickCountMs());
-      sceneOnceFlags |= kEndScreenClockStarted;
+    if (!(scene.sceneOnceFlags & kEndScreenClockStarted)) {
+      scene.endScreenFirstTick = static_cast<float>(TickCountMs());
+      scene.sceneOnceFlags |= kEndScreenClockStarted;
     }
-    endScreenElapsed = (static_cast<float>(TickCountMs()) - endScreenFirstTick) / 70;
-    const float opacity = endScreenElapsed >= 0 ? std::min(endScreenElapsed / 120, 1.0f) : 0.0f;
+    scene.endScreenElapsed = (static_cast<float>(TickCountMs()) - scene.endScreenFirstTick) / 70;
+    const float elapsed = scene.endScreenElapsed;
+    const float opacity = elapsed >= 0 ? std::min(elapsed / 120, 1.0f) : 0.0f;
     DrawTextureQuad(endScreenTexture, opacity);
   }
   glPopMatrix();
@@ -332,12 +333,12 @@ void DrawClosingOverlays(float t) {
 void RenderScene() {
   const float f = SceneFrameFactor();
   // Before the music the loader screen has the whole frame.
-  if (!loadingDone) {
+  if (!loader.loadingDone) {
     RunLoaderScreen();
     return;
   }
   StartMusic();
-  glGetDoublev(GL_MODELVIEW_MATRIX, sceneEntryModelview);
+  glGetDoublev(GL_MODELVIEW_MATRIX, scene.sceneEntryModelview);
   SetUpSceneFrame();
   const float t = demoTime;
 
@@ -398,7 +399,7 @@ void RenderScene() {
   // In its first arrangement the chain leaves the caller's matrix behind.
   if (InChainWindow(t)) DrawIcosahedronChain();
 
-  currentRopeTexture = pictureTable[kRopePicture];
+  scene.currentRopeTexture = pictureTable[kRopePicture];
   glPushAttrib(kAllAttributes);
   if (RopeLayerRuns(t)) DrawRopeLayer();
   glPopAttrib();

@@ -520,10 +520,10 @@ bool RunLoaderScreen(Sink& sink, long* loaderFrames, std::vector<double>* frameT
   const CaptureOptions& o = sink.options;
   const double frameMs = 1000.0 / o.fps;
   fprintf(stderr, "kelvane12-capture: loader screen...\n");
-  while (!musicStarted && !StopSignal()) {
+  while (!loader.musicStarted && !StopSignal()) {
     auto start = Clock::now();
     DrawFrame();
-    if (!musicStarted && o.loader) {
+    if (!loader.musicStarted && o.loader) {
       if (!EmitFrame(sink)) return false;
       ++*loaderFrames;
     }
