@@ -9,6 +9,7 @@
 
 #include "core/timeline.h"
 #include "objects/object_steps.h"
+#include "runtime/frame_steps.h"
 
 namespace {
 const std::string kObjects = std::string(KELVANE_RUN_DIR) + "/Objects/";

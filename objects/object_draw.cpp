@@ -17,6 +17,16 @@ float Reach(const RopeParticle& p, const double centre[3]) {
   const Vec3d r = p.position - Vec3d{centre[0], centre[1], centre[2]};
   return float((Length(r) - 0.2) * 3.0);
 }
+
+// The two ends of every spring, inside a glBegin(GL_LINES).
+void SpringVertices(const CSoftObject& body) {
+  for (const Spring& s : body.springs) {
+    const Vec3f& a = body.points[s.first].position;
+    const Vec3f& b = body.points[s.second].position;
+    glVertex3f(a.x, a.y, a.z);
+    glVertex3f(b.x, b.y, b.z);
+  }
+}
 }  // namespace
 
 void DrawRope(CRopeObject& rope, int mode, float demoTime, GLuint texture) {
@@ -105,12 +115,7 @@ void DrawSoftBody(const CSoftObject& body) {
   glLineWidth(0.2f);
   glBegin(GL_LINES);
   glColor3f(0.5f, 0.5f, 0.5f);
-  for (const Spring& s : body.springs) {
-    const Vec3f& a = body.points[s.first].position;
-    const Vec3f& b = body.points[s.second].position;
-    glVertex3f(a.x, a.y, a.z);
-    glVertex3f(b.x, b.y, b.z);
-  }
+  SpringVertices(body);
   glEnd();
 
   glEnable(GL_LIGHTING);
@@ -123,12 +128,7 @@ void DrawSoftBody(const CSoftObject& body) {
 void DrawSpringLines(const CSoftObject& body) {
   glDisable(GL_LIGHTING);
   glBegin(GL_LINES);
-  for (const Spring& s : body.springs) {
-    const Vec3f& a = body.points[s.first].position;
-    const Vec3f& b = body.points[s.second].position;
-    glVertex3f(a.x, a.y, a.z);
-    glVertex3f(b.x, b.y, b.z);
-  }
+  SpringVertices(body);
   glEnd();
   glEnable(GL_LIGHTING);
 }

@@ -30,11 +30,12 @@ void DrawScreenQuad(bool flipped) {
 bool RedirectRenderTargetPass() {
   GLint bound = 0;
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
-  if (renderTarget == 0 || passTexture == 0 || static_cast<GLuint>(bound) != renderTarget)
+  if (targets.renderTarget == 0 || targets.passTexture == 0 ||
+      static_cast<GLuint>(bound) != targets.renderTarget)
     return false;
-  glCopyImageSubData(sceneTexture, GL_TEXTURE_2D, 0, 0, 0, 0, passTexture, GL_TEXTURE_2D, 0,
-                     0, 0, 0, kRenderWidth, kRenderHeight, 1);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, passTexture, 0);
+  glCopyImageSubData(targets.sceneTexture, GL_TEXTURE_2D, 0, 0, 0, 0, targets.passTexture,
+                     GL_TEXTURE_2D, 0, 0, 0, 0, kRenderWidth, kRenderHeight, 1);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.passTexture, 0);
   return true;
 }
 
@@ -49,7 +50,7 @@ void ShaderPass(GLuint program, float t, GLuint second) {
   glDisable(GL_BLEND);
   glActiveTexture(GL_TEXTURE0);
   glUniform1i(glGetUniformLocation(program, "tex0"), 0);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   glActiveTexture(GL_TEXTURE1);
   glUniform1i(glGetUniformLocation(program, "tex1"), 1);
   glBindTexture(GL_TEXTURE_2D, second);
@@ -66,7 +67,7 @@ void ShaderPass(GLuint program, float t, GLuint second) {
   glEnd();
   glPopMatrix();
   glUseProgram(0);
-  if (redirected) std::swap(sceneTexture, passTexture);
+  if (redirected) std::swap(targets.sceneTexture, targets.passTexture);
 }
 }  // namespace
 
@@ -74,7 +75,7 @@ void CopyPass() {
   BeginUnitSquare();
   glEnable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   DrawScreenQuad(false);
   glPopMatrix();
 }
@@ -82,7 +83,7 @@ void CopyPass() {
 void DofPass(float demoTime) {
   // Focus breathes with the music: 0..20, period about 62.8 tenths of a second.
   const float t = static_cast<float>((std::sin(demoTime * 0.1) + 1.0) * 10.0);
-  ShaderPass(dofProgram, t, radTexture);
+  ShaderPass(dofProgram, t, targets.radTexture);
 }
 
 void MultiplyPass(GLuint image, float value) { ShaderPass(multiplyProgram, value, image); }
@@ -94,7 +95,7 @@ void FlashOverlayPass(GLuint overlay, float demoTime, float switchTime) {
   glEnable(GL_BLEND);
   glColor4f(1, 1, 1, 1);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   DrawScreenQuad(true);  // the scene has no alpha: it covers everything
 
   // The overlay shrinks from 1.25 to 1 times full size and fades from 0.7 to

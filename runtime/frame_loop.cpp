@@ -25,7 +25,7 @@ namespace {
 // Leaves the render target for the screen, cleared, with depth testing on and
 // the picture's rectangle as the viewport.
 void BeginScreen() {
-  glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.screenFramebuffer);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_DEPTH_TEST);
   FitScreenViewport();
@@ -35,7 +35,7 @@ void BeginScreen() {
 void ComposeScreen() {
   switch (ChooseComposition(demoTime)) {
     case Composition::Copy:
-      glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer);
+      glBindFramebuffer(GL_FRAMEBUFFER, targets.screenFramebuffer);
       FitScreenViewport();
       CopyPass();
       return;  // no overlays while the loader runs
@@ -55,7 +55,7 @@ void ComposeScreen() {
       FlashOverlayPass(postTextures[flashLayer2.choice], demoTime, overlaySwitchTime);
       break;
     case Composition::Default:
-      MultiplyPass(radTexture, 2.0f);
+      MultiplyPass(targets.radTexture, 2.0f);
       BeginScreen();
       DofPass(demoTime);
       break;
@@ -130,9 +130,9 @@ void DrawFrame() {
   frameFactor = ComputeFrameFactor(demoClock, previousDemoClock);
 
   glUseProgram(0);
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.sceneTexture, 0);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   // Everything up to the composition draws into the 1280x720 render target,
   // whatever size the window has (the loader screen sets no viewport itself).
   glViewport(0, 0, kRenderWidth, kRenderHeight);

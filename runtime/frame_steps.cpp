@@ -4,6 +4,7 @@
 
 #include "core/random.h"
 #include "core/timeline.h"
+#include "objects/object_steps.h"
 
 FlashLayer flashLayer1, flashLayer2;
 float overlaySwitchTime = 0;
@@ -30,6 +31,15 @@ bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t) {
   overlaySwitchTime = t;
   layer.choice = PickFlashChoice(layer.choice);
   layer.timer = 0;
+  return true;
+}
+
+bool StepSoftBodyFrame(CSoftObject& body, float time) {
+  if (!InSoftBodyWindow(time)) return false;
+  softBodyPhase += 0.001f;
+  body.AccumulateForces();
+  body.Integrate(1, InSlowMotionWindow(time) ? 0.0001f : 0.001f);
+  body.pressureConstant = SoftBodyPressure(softBodyPhase);
   return true;
 }
 

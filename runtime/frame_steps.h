@@ -1,6 +1,8 @@
 // The GL-free decisions of the frame loop: which composition a demo time
-// takes, the two random flash layers, and the rope step of the build.
+// takes, the two random flash layers, the soft-body frame inside its windows,
+// the rope step of the build and where the picture lies in the window.
 #pragma once
+#include "objects/soft_object.h"
 
 // How the screen is composed from the scene texture.
 enum class Composition {
@@ -36,6 +38,11 @@ bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t);
 // it with the frame factor. Set by main from the build's KELVANE_FIXED_STEP
 // definition and by the capture tool's --fixed-step.
 extern bool fixedRopeStep;
+
+// Inside the soft-body window: advance softBodyPhase, run the force pass, one
+// Heun step of 0.001 (0.0001 in slow motion), then set the pressure constant.
+// Returns whether the body was stepped.
+bool StepSoftBodyFrame(CSoftObject& body, float demoTime);
 
 // Where the 16:9 picture lies in a window of the given size: the largest
 // rectangle of the picture's shape, centred, with black bars on the other two

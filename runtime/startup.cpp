@@ -122,7 +122,7 @@ void SetUpScreen() {
   if (radFilled) return;
   radFilled = true;
   // The rad image is drawn once into the still-bound render target.
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, radTexture, 0);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.radTexture, 0);
   glUseProgram(radProgram);
   glUniform1i(5, kRenderWidth);
   glUniform1i(6, kRenderHeight);

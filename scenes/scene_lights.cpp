@@ -50,3 +50,15 @@ void SetSoftBodyLights() {
   SetLight(GL_LIGHT0, GL_POSITION, 5.5f, 4.5f, 4.2f, 1);
   SetLight(GL_LIGHT1, GL_POSITION, -6.5f, -7.5f, 2.3f, 1);
 }
+
+void BeginSoftBodyLighting() {
+  glColor3f(0, 0, 0);
+  glDisable(GL_TEXTURE_2D);
+  EnableColorMaterial();
+  glDisable(GL_BLEND);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  SetSoftBodyLights();
+}

@@ -51,7 +51,8 @@ bool Within(float t, float a, float b) { return TimeWindow{a, b}.Holds(t); }
 void SceneViewportSize(int* width, int* height) {
   GLint bound = 0;
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
-  const bool intoRenderTarget = renderTarget != 0 && static_cast<GLuint>(bound) == renderTarget;
+  const bool intoRenderTarget =
+      targets.renderTarget != 0 && static_cast<GLuint>(bound) == targets.renderTarget;
   *width = intoRenderTarget ? kRenderWidth : windowWidth;
   *height = intoRenderTarget ? kRenderHeight : windowHeight;
 }
@@ -200,15 +201,7 @@ bool InOrbitWindow(float t) {
 // The spinning soft body with its own lights: close-up drift, swell growth
 // and the once-frozen shift.
 void DrawSoftBodyLayer(float t, float f) {
-  glColor3f(0, 0, 0);
-  glDisable(GL_TEXTURE_2D);
-  EnableColorMaterial();
-  glDisable(GL_BLEND);
-  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_LIGHT1);
-  SetSoftBodyLights();
+  BeginSoftBodyLighting();
 
   glPushMatrix();
   if (!kCloseUpWindow.Holds(t)) glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);

@@ -12,6 +12,7 @@
 
 #include "core/timeline.h"
 #include "objects/object_steps.h"
+#include "runtime/frame_steps.h"
 
 namespace {
 #ifdef KELVANE_SANITIZED

@@ -246,12 +246,12 @@ TEST_F(SceneRendererTest, ClosingCards) {
 // whatever size the window has; the composition then sets the window's own
 // viewport before it draws to the screen.
 TEST_F(SceneRendererTest, ViewportFollowsTheRenderTargetWhileItIsBound) {
-  if (renderTarget == 0) CreateRenderTarget();
+  if (targets.renderTarget == 0) CreateRenderTarget();
   const int savedWidth = windowWidth, savedHeight = windowHeight;
   windowWidth = 1920;
   windowHeight = 1200;
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.sceneTexture, 0);
   Frame(300);
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);

@@ -8,6 +8,7 @@
 #include "core/timeline.h"
 #include "objects/object_steps.h"
 #include "objects/soft_object.h"
+#include "runtime/frame_steps.h"
 #include "tests/lwo2_bytes.h"
 
 using namespace lwo2;

@@ -424,8 +424,8 @@ bool SetUpCaptureScreen(int width, int height) {
     }
     if (windowWidth == width && windowHeight == height) return true;
   }
-  screenFramebuffer = CreateStandInFramebuffer(width, height);
-  if (!screenFramebuffer) {
+  targets.screenFramebuffer = CreateStandInFramebuffer(width, height);
+  if (!targets.screenFramebuffer) {
     fprintf(stderr, "kelvane12-capture: cannot make a %dx%d framebuffer\n", width, height);
     return false;
   }
@@ -438,8 +438,8 @@ bool SetUpCaptureScreen(int width, int height) {
 
 // The screen image of the frame just drawn, bottom row first.
 void ReadScreen(int width, int height, unsigned char* rgb) {
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, screenFramebuffer);
-  glReadBuffer(screenFramebuffer ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, targets.screenFramebuffer);
+  glReadBuffer(targets.screenFramebuffer ? GL_COLOR_ATTACHMENT0 : GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
