@@ -30,6 +30,7 @@ struct ExactTimeWindow {
 };
 
 // The windows of the show that more than one part tests, in demo time.
+constexpr TimeWindow kNeighbourWindow{300, 400};       // point-cloud neighbour lines, stirred stars
 constexpr TimeWindow kCloseUpWindow{634, 730};         // soft-body close-up, first post composition
 constexpr TimeWindow kSlowMotionScene{730, 827};       // soft body hidden, chain sliding right
 constexpr TimeWindow kBonfireGap{845, 865};            // no point cloud, no rope layer

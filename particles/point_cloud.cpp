@@ -87,7 +87,7 @@ void DrawPointCloud() {
     if (f != 1) DrawGlint(f);
   }
   // The neighbour window steps the glint too, but draws only the lines.
-  if (t > 300 && t < 400) DrawNeighbourLines(StepGlint(glintCounters[2], t));
+  if (kNeighbourWindow.Holds(t)) DrawNeighbourLines(StepGlint(glintCounters[2], t));
 
   if (t > 40) {
     const bool randomColours = kCloseUpWindow.Holds(t);

@@ -18,7 +18,7 @@ void DrawPointCloud();
 
 // Glint state, shared by the three glint windows: the first of the 80 glint
 // vertices (0, 100, ..., 1400), the demo time the last glint started, and one
-// frame counter per window (634-730, 850-1050, 300-400).
+// frame counter per window (the close-up, the soft-body pause, the neighbour window).
 extern int glintStart;
 extern float glintTime;
 extern int glintCounters[3];

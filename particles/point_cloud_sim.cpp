@@ -83,7 +83,7 @@ void UpdatePointCloud(double step) {
   // The same seed every frame: the random velocities repeat from frame to frame.
   srand(1000);
   const float t = demoTime;
-  const bool randomVelocities = t > 300 && t < 400;
+  const bool randomVelocities = kNeighbourWindow.Holds(t);
   float s = static_cast<float>(step);
   if (InFirstPostWindow())
     s = static_cast<float>(0.4 * s + 0.08 * s * step * (std::sin(0.005 * t) + 0.5));
