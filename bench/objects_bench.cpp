@@ -7,8 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "core/timeline.h"
 #include "objects/object_steps.h"
-#include "runtime/timeline.h"
+#include "runtime/frame_steps.h"
 
 namespace {
 const std::string kObjects = std::string(KELVANE_RUN_DIR) + "/Objects/";
@@ -30,8 +31,8 @@ void BM_RopeFrameBothRopes(benchmark::State& state) {
     ropeB.angleA -= 0.0025f;
     ropeA.PlaceRoots();
     ropeB.PlaceRoots();
-    StepRopes(ropeA, RealtimeRopeStep(1.0f));
-    StepRopes(ropeB, RealtimeRopeStep(1.0f));
+    StepRopes(ropeA, RopeStep(1.0f, false));
+    StepRopes(ropeB, RopeStep(1.0f, false));
   }
 }
 BENCHMARK(BM_RopeFrameBothRopes)->Unit(benchmark::kMillisecond);

@@ -1,14 +1,14 @@
-// The point cloud: one frame's neighbour search (grid and plain loop, for
-// comparison) and one frame's motion, on a scattered cloud that has drifted
-// for a second with the neighbour window's random velocities.
+// The point cloud: one frame's neighbour search (the grid) and one frame's
+// motion, on a scattered cloud that has drifted for a second with the
+// neighbour window's random velocities.
 // Goal on the 2-core build machine (median): grid neighbour search 2 ms.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <vector>
 
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "runtime/timeline.h"
 
 namespace {
 void PrepareCloud() {
@@ -28,17 +28,6 @@ void BM_NeighbourPairsGrid(benchmark::State& state) {
   state.counters["pairs"] = static_cast<double>(first.size());
 }
 BENCHMARK(BM_NeighbourPairsGrid)->Unit(benchmark::kMillisecond);
-
-void BM_NeighbourPairsPlain(benchmark::State& state) {
-  PrepareCloud();
-  std::vector<int> first, second;
-  for (auto _ : state) {
-    CollectNeighbourPairsPlain(first, second);
-    benchmark::DoNotOptimize(first.data());
-  }
-  state.counters["pairs"] = static_cast<double>(first.size());
-}
-BENCHMARK(BM_NeighbourPairsPlain)->Unit(benchmark::kMillisecond);
 
 void BM_UpdatePointCloud(benchmark::State& state) {
   PrepareCloud();

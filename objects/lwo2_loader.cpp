@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fatal.h"
 #include "objects/soft_object.h"
 
 namespace {
@@ -73,8 +74,7 @@ bool ReadUpTo(std::FILE* file, size_t count, std::vector<uint8_t>* bytes) {
 // follows on a line of its own.
 [[noreturn]] void HeaderFatal(const char* message, const char* file) {
   if (fatalHook) fatalHook(message);
-  fprintf(stderr, "Error: %s\nmesh file: %s\n", message, file);
-  exit(1);
+  Fatal(stderr, "Error: %s\nmesh file: %s\n", message, file);
 }
 
 // A cursor over one chunk's data: every read that would pass the chunk's end
@@ -127,8 +127,7 @@ void SetLoaderFatalHook(LoaderFatalHook hook) { fatalHook = hook; }
 
 void LoaderFatal(const char* message) {
   if (fatalHook) fatalHook(message);
-  fprintf(stderr, "Error: %s\n", message);
-  exit(1);
+  Fatal(stderr, "Error: %s\n", message);
 }
 
 int ConvertBigEndianWords(void* words, int count) {

@@ -1,28 +1,17 @@
-// The frame update's soft-body and rope steps.
+// The soft body's pressure and the rope step.
 #include "objects/object_steps.h"
 
 #include <cmath>
 
-#include "runtime/timeline.h"
-
-float RealtimeRopeStep(float frameFactor) { return kRopeStep * frameFactor; }
-
-float FixedRopeStep() { return kRopeStep; }
+float RopeStep(float frameFactor, bool fixedStep) {
+  return fixedStep ? kRopeStep : kRopeStep * frameFactor;
+}
 
 float SoftBodyPressure(float phase) {
   const float angle = 140.0f * phase;
   const float sine = float(std::sin(double(angle)));
   const float growth = float(std::exp(double(10.0f * sine + 10.0f)));
   return 100000.0f + 0.001f * growth;
-}
-
-bool StepSoftBodyFrame(CSoftObject& body, float time) {
-  if (!InSoftBodyWindow(time)) return false;
-  softBodyPhase += 0.001f;
-  body.AccumulateForces();
-  body.Integrate(1, InSlowMotionWindow(time) ? 0.0001f : 0.001f);
-  body.pressureConstant = SoftBodyPressure(softBodyPhase);
-  return true;
 }
 
 void StepRopeOnce(CRopeObject& rope, float step) { rope.AdvanceStep(step); }

@@ -1,6 +1,6 @@
-// The frame update's physics steps for the simulated objects: the soft-body
-// frame inside its windows and one frame's rope step. The frame loop chooses
-// the rope step (realtime or fixed); these functions do the stepping.
+// The physics steps of the simulated objects: the soft body's pressure and one
+// frame's rope step. The frame loop chooses when and by how much (the show's
+// windows, realtime or fixed step); these functions do the stepping.
 #pragma once
 #include "objects/rope_object.h"
 #include "objects/soft_object.h"
@@ -15,17 +15,12 @@ constexpr float kRopeStep = 0.035f;  // rope step per frame at frame factor 1
 // 0.045 leaves a margin and keeps 25 frames per second (0.042) one step.
 constexpr float kMaxRopeSubStep = 0.045f;
 
-// The realtime build's rope step: 0.035 x frame factor.
-float RealtimeRopeStep(float frameFactor);
-// The fixed-step build's rope step: 0.035 whatever the frame rate.
-float FixedRopeStep();
+// One frame's rope step: 0.035 x frame factor, or 0.035 whatever the frame
+// rate in the fixed-step build.
+float RopeStep(float frameFactor, bool fixedStep);
 
 // Pressure constant for a soft-body phase: 100000 + 0.001 e^(10 sin(140 phase) + 10).
 float SoftBodyPressure(float phase);
-// Inside the soft-body window: advance softBodyPhase, run the force pass, one
-// Heun step of 0.001 (0.0001 in slow motion), then set the pressure constant.
-// Returns whether the body was stepped.
-bool StepSoftBodyFrame(CSoftObject& body, float demoTime);
 
 // Exactly the two integrator stages with their limiter passes, one step.
 void StepRopeOnce(CRopeObject& rope, float step);

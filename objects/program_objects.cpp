@@ -3,6 +3,8 @@
 // ropes take their random directions from rand first, then the meshes load.
 #include "objects/program_objects.h"
 
+#include "objects/object_draw.h"
+
 CRopeObject ropeA(340.0f, 3.1f, 1.3f);
 CRopeObject ropeB(360.0f, 3.1f, 2.3f);
 CSoftObject softBody(0, 0, 0, 41100.0f, 60.0f, "Objects/obj4flak1bone.lwo", 826320.0f, 0.05f,

@@ -65,8 +65,6 @@ class CRopeObject {
   void AdvanceStep(float step);
   // Re-seats the pinned roots from their rest copies, turned and moved to the centre.
   void PlaceRoots();
-  // Mode 0 lines, 1 textured quads, anything else nothing.
-  void Draw(int mode);
 
   int rows = kRows;
   int chains = kChains;

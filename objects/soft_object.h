@@ -10,12 +10,6 @@
 
 #include "objects/vector3.h"
 
-// Anything the scene renderer can draw.
-class Drawable {
- public:
-  virtual void Draw() = 0;
-};
-
 // One mesh vertex with its simulation state.
 struct MassPoint {
   float mass = 0;         // gravity; 0 also keeps the stretch limiter off the point
@@ -49,7 +43,7 @@ struct Triangle {
   float pressureForce = 0;  // gas-pressure force on this face
 };
 
-class CSoftObject : public Drawable {
+class CSoftObject {
  public:
   CSoftObject(float offsetX, float offsetY, float offsetZ, float stiffness, float damping,
               const char* path, float pressureConstant, float scale, float pointMass);
@@ -70,8 +64,6 @@ class CSoftObject : public Drawable {
   void Integrate(int mode, float step);
   // Pulls every spring longer than its maximum deviation back by the excess.
   void LimitStretch();
-  // Lit triangles, grey spring lines and red points (immediate mode).
-  void Draw() override;
 
   Vec3f gravity;
   float volume = 0;
@@ -86,9 +78,6 @@ class CSoftObject : public Drawable {
   void ExplicitStep(float step);
   void OfferSpring(int first, int second, float stiffness, float damping);
 };
-
-// Draws the springs of a body as lines, lighting off around them.
-void DrawSpringLines(const CSoftObject& body);
 
 // The loader's fatal error: "Error: %s\n" on stderr and exit status 1. A hook,
 // when set, runs instead of the print and must not return (the fuzz target

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "core/timeline.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
-#include "runtime/timeline.h"
 
 namespace {
 // One full-screen fade row: a black or white layer over [start, end) whose
@@ -119,7 +119,7 @@ void DrawOverlays() {
   if (t >= 1062.5f && t < 1067.5f) FadeToBlack(1 - (t - 1062.5f) / 5);
 
   // Two pulsing translucent layers over the slow-motion stretch.
-  if (t > 730 && t < 827) {
+  if (kSlowMotionScene.Holds(t)) {
     DrawTextureQuad(podserceTexture, static_cast<float>(0.4 + 0.15 * std::cos(0.1 * t + 0.5)));
     DrawTextureQuad(whiteTexture, static_cast<float>(0.2 + 0.13 * std::cos(0.16 * t)));
   }

@@ -3,7 +3,7 @@
 // afterwards the modelview matrix is the caller's again, the projection stays
 // the unit ortho, and the function's own state changes are left in place.
 #pragma once
-#include "render/gl.h"
+#include "core/gl.h"
 
 // Push the current (modelview) matrix, unit orthographic projection, identity
 // modelview: the common frame of every full-screen layer and pass. The caller

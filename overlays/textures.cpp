@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "scenes/loader_screen.h"
+#include "core/fatal.h"
 
 GLuint pictureTable[100];
 GLuint postTextures[12];
@@ -170,19 +170,16 @@ SDL_Surface* ConvertToGlBytes(SDL_Surface* image) {
 GLuint LoadTexture(const char* path) {
   const std::string damage = ImageDamage(path);
   if (!damage.empty()) {
-    fprintf(stderr, "Cannot load image %s: %s\n", path, damage.c_str());
-    exit(1);
+    Fatal(stderr, "Cannot load image %s: %s\n", path, damage.c_str());
   }
   SDL_Surface* image = IMG_Load(path);
   if (!image) {
-    fprintf(stderr, "Cannot load image %s: %s\n", path, IMG_GetError());
-    exit(1);
+    Fatal(stderr, "Cannot load image %s: %s\n", path, IMG_GetError());
   }
   if (!IsGlByteOrder(image->format)) {
     image = ConvertToGlBytes(image);
     if (!image) {
-      fprintf(stderr, "Cannot convert image %s: %s\n", path, SDL_GetError());
-      exit(1);
+      Fatal(stderr, "Cannot convert image %s: %s\n", path, SDL_GetError());
     }
   }
   GLuint name = 0;
@@ -213,9 +210,9 @@ GLuint LoadTexture(const char* path) {
   return name;
 }
 
-void LoadAssetStep() {
+void LoadAssetStep(int step) {
   for (const AssetRow& row : AssetTable()) {
-    if (row.step != loadCounter) continue;
+    if (row.step != step) continue;
     *row.target = row.file.empty() ? *row.source : LoadTexture(row.file.c_str());
     return;
   }

@@ -1,7 +1,7 @@
 // The texture table and the asset table that fills it step by step while the
 // loader screen runs.
 #pragma once
-#include "render/gl.h"
+#include "core/gl.h"
 
 #include <string>
 #include <vector>
@@ -19,8 +19,9 @@ extern GLuint bonfireTitleTexture, blackTexture, titleTexture, heartWhiteTexture
 // bound). A file that cannot be decoded, or a PNG or JPEG cut short, ends the
 // program with a message naming it (status 1).
 GLuint LoadTexture(const char* path);
-// Performs the asset-table step numbered by the loader screen's load counter.
-void LoadAssetStep();
+// Performs the asset-table step of the given number (the loader screen's
+// load counter).
+void LoadAssetStep(int step);
 
 // Every image file the program loads: the two start-up images (panel, loader
 // image) and the asset table's files, relative to the run directory.

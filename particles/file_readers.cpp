@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/fatal.h"
+
 char* ReadTextFile(FILE* stream) {
   fseek(stream, 0, SEEK_END);
   long size = ftell(stream);
@@ -24,8 +26,7 @@ namespace {
 void OpenPpm(std::ifstream& in, const std::string& fileName) {
   in.open(fileName);
   if (in.fail() || in.bad()) {
-    std::cout << "Cannot open the file: " << fileName << std::endl;
-    exit(1);
+    Fatal(stdout, "Cannot open the file: %s\n", fileName.c_str());
   }
   std::string line;
   for (int i = 0; i < 4; ++i) std::getline(in, line);

@@ -4,9 +4,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/fatal.h"
+#include "core/gl.h"
+#include "core/shader_build.h"
 #include "particles/file_readers.h"
-#include "render/gl.h"
-#include "scenes/scene_state.h"
 
 ParticleFieldObjects particleField = {};
 int particlePingPong = 0;
@@ -32,15 +33,13 @@ const float kWeights[9] = {4.0f / 9,  1.0f / 9,  1.0f / 9,  1.0f / 9, 1.0f / 9,
 char* shaderTexts[3] = {nullptr, nullptr, nullptr};
 GLuint currentOpaqueColours = 0;  // the buffer drawn as colour array
 
-// Prints a shader's or program's info log under the file name it came from.
-void PrintInfoLog(GLuint object, bool isProgram, const std::string& file, const char* what) {
-  GLint length = 0;
-  if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-  else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-  std::vector<char> log(static_cast<size_t>(length > 0 ? length : 1) + 1, '\0');
-  if (isProgram) glGetProgramInfoLog(object, length, nullptr, log.data());
-  else glGetShaderInfoLog(object, length, nullptr, log.data());
-  fprintf(stderr, "Compute shader %s failed: %s\n%s\n", what, file.c_str(), log.data());
+// Ends the program with a shader's or program's info log under the file name
+// it came from.
+[[noreturn]] void ComputeShaderFatal(GLuint object, bool isProgram, const std::string& file,
+                                     const char* what) {
+  std::string log;
+  ShaderInfoLog(object, isProgram, &log);
+  Fatal(stderr, "Compute shader %s failed: %s\n%s\n", what, file.c_str(), log.c_str());
 }
 
 // Reads, compiles and links one compute shader into its own program; a file
@@ -48,27 +47,19 @@ void PrintInfoLog(GLuint object, bool isProgram, const std::string& file, const 
 GLuint LoadComputeProgram(const std::string& file, char** keptText) {
   FILE* stream = fopen(file.c_str(), "r");
   if (!stream) {
-    fprintf(stderr, "Cannot open the compute shader: %s\n", file.c_str());
-    exit(1);
+    Fatal(stderr, "Cannot open the compute shader: %s\n", file.c_str());
   }
   *keptText = ReadTextFile(stream);
   const GLchar* source = *keptText;
   GLuint shader = glCreateShader(GL_COMPUTE_SHADER);
   glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    PrintInfoLog(shader, false, file, "compile");
-    exit(1);
+  if (!CompileShaderObject(shader)) {
+    ComputeShaderFatal(shader, false, file, "compile");
   }
   GLuint program = glCreateProgram();
   glAttachShader(program, shader);
-  glLinkProgram(program);
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    PrintInfoLog(program, true, file, "link");
-    exit(1);
+  if (!LinkProgramObject(program)) {
+    ComputeShaderFatal(program, true, file, "link");
   }
   return program;
 }
@@ -247,21 +238,21 @@ void StepParticleFluid() {
   glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
 }
 
-void MoveParticles() {
+void MoveParticles(float clock, float frameFactor) {
   glUseProgram(particleField.moveProgram);
   glDispatchCompute(kParticleCount / 100, 1, 1);
   glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT | GL_VERTEX_ATTRIB_ARRAY_BARRIER_BIT);
-  glUniform1f(10, static_cast<float>(particleClock * 1.2));
-  glUniform1f(12, particleFrameFactor);
+  glUniform1f(10, static_cast<float>(clock * 1.2));
+  glUniform1f(12, frameFactor);
   glUniform1i(13, particleColourSet);
 }
 
-void UpdateAndDrawParticleField(int frame) {
+void UpdateAndDrawParticleField(int frame, float clock, float frameFactor) {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   glUseProgram(0);
   StepParticleFluid();
-  MoveParticles();
+  MoveParticles(clock, frameFactor);
   DrawParticles(frame);
 }
 

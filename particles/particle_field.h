@@ -40,8 +40,10 @@ void SetUpParticleField(const std::string& baseDir = "");
 // Puts every particle back on its grid position (x / 1280, y / 720, 0, 1).
 void ResetParticlePositions();
 // One field frame: collision, propagation, particle move, then the draw.
-// `frame` is the demo time truncated to an integer (it shifts the camera).
-void UpdateAndDrawParticleField(int frame);
+// `frame` is the demo time truncated to an integer (it shifts the camera);
+// `clock` and `frameFactor` are the particle clock and the frame factor of
+// this particle frame (they drive the particle move).
+void UpdateAndDrawParticleField(int frame, float clock, float frameFactor);
 // Switches to the second colouring and puts the particles back on the grid.
 void RestartParticleField();
 
@@ -49,8 +51,8 @@ void RestartParticleField();
 // on its own by tests that only look at the fluid.
 void StepParticleFluid();
 // The particle half of a frame: the move pass, then the move program's
-// uniforms for the next frame (clock, frame factor, colour set).
-void MoveParticles();
+// uniforms for the next frame (the given clock and frame factor, colour set).
+void MoveParticles(float clock, float frameFactor);
 // Deletes everything SetUpParticleField made and clears the flags (the show
 // never does this; tests and tools that set the field up again do).
 void TearDownParticleField();

@@ -3,9 +3,9 @@
 // coordinate array as a client-side vertex array of double triples.
 #include <vector>
 
+#include "core/gl.h"
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "render/gl.h"
-#include "runtime/timeline.h"
 
 namespace {
 // The star subsets: small, medium and large stars.
@@ -80,17 +80,17 @@ void DrawPointCloud() {
     glPointSize(1);
     DrawCloudArray(GL_LINES, 0, kCloudPoints);
   }
-  if (t > 634 && t < 730) DrawGlint(StepGlint(glintCounters[0], t));
-  if (t > 850 && t < 1050) {
+  if (kCloseUpWindow.Holds(t)) DrawGlint(StepGlint(glintCounters[0], t));
+  if (kSoftBodyPause.Holds(t)) {
     // Nothing in the frame a new glint starts (its fade is then exactly 1).
     const float f = StepGlint(glintCounters[1], t);
     if (f != 1) DrawGlint(f);
   }
   // The neighbour window steps the glint too, but draws only the lines.
-  if (t > 300 && t < 400) DrawNeighbourLines(StepGlint(glintCounters[2], t));
+  if (kNeighbourWindow.Holds(t)) DrawNeighbourLines(StepGlint(glintCounters[2], t));
 
   if (t > 40) {
-    const bool randomColours = t > 634 && t < 730;
+    const bool randomColours = kCloseUpWindow.Holds(t);
     glColor4f(1, 1, 1, 0.8f);
     DrawStarPass(1, randomColours, 1, kSmallFirst, kSmallCount);
     DrawStarPass(0, randomColours, 3, kMediumFirst, kMediumCount);

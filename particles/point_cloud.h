@@ -18,7 +18,7 @@ void DrawPointCloud();
 
 // Glint state, shared by the three glint windows: the first of the 80 glint
 // vertices (0, 100, ..., 1400), the demo time the last glint started, and one
-// frame counter per window (634-730, 850-1050, 300-400).
+// frame counter per window (the close-up, the soft-body pause, the neighbour window).
 extern int glintStart;
 extern float glintTime;
 extern int glintCounters[3];
@@ -31,8 +31,6 @@ float StepGlint(int& counter, float t);
 // (distance in double, compared in single precision), in the order of the
 // plain double loop: i ascending, then j ascending. Uses a uniform grid.
 void CollectNeighbourPairs(std::vector<int>& first, std::vector<int>& second);
-// The same pairs by the plain double loop over all even index differences.
-void CollectNeighbourPairsPlain(std::vector<int>& first, std::vector<int>& second);
 
 // Star colour number 1 to 7 as a random colour: four RandomUnit draws.
 void RandomStarColour(int colour, float rgba[4]);

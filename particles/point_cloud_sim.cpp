@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 
 double cloudPositions[kCloudPoints][3];
 double cloudVelocities[kCloudPoints][3];
@@ -83,7 +83,7 @@ void UpdatePointCloud(double step) {
   // The same seed every frame: the random velocities repeat from frame to frame.
   srand(1000);
   const float t = demoTime;
-  const bool randomVelocities = t > 300 && t < 400;
+  const bool randomVelocities = kNeighbourWindow.Holds(t);
   float s = static_cast<float>(step);
   if (InFirstPostWindow())
     s = static_cast<float>(0.4 * s + 0.08 * s * step * (std::sin(0.005 * t) + 0.5));
@@ -147,17 +147,6 @@ void CollectNeighbourPairs(std::vector<int>& first, std::vector<int>& second) {
       second.push_back(j);
     }
   }
-}
-
-void CollectNeighbourPairsPlain(std::vector<int>& first, std::vector<int>& second) {
-  first.clear();
-  second.clear();
-  for (int i = 0; i < kCloudPoints; ++i)
-    for (int j = i + 2; j < kCloudPoints; j += 2)
-      if (AreNeighbours(i, j)) {
-        first.push_back(i);
-        second.push_back(j);
-      }
 }
 
 void RandomStarColour(int colour, float rgba[4]) {

@@ -7,8 +7,6 @@
 #include "overlays/textures.h"
 #include "render/render_target.h"
 #include "render/shaders.h"
-#include "runtime/frame_steps.h"
-#include "runtime/timeline.h"
 
 namespace {
 // Unit quad, (0,1) (1,1) (1,0) (0,0), texture coordinates on unit 0 either
@@ -32,11 +30,12 @@ void DrawScreenQuad(bool flipped) {
 bool RedirectRenderTargetPass() {
   GLint bound = 0;
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
-  if (renderTarget == 0 || passTexture == 0 || static_cast<GLuint>(bound) != renderTarget)
+  if (targets.renderTarget == 0 || targets.passTexture == 0 ||
+      static_cast<GLuint>(bound) != targets.renderTarget)
     return false;
-  glCopyImageSubData(sceneTexture, GL_TEXTURE_2D, 0, 0, 0, 0, passTexture, GL_TEXTURE_2D, 0,
-                     0, 0, 0, kRenderWidth, kRenderHeight, 1);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, passTexture, 0);
+  glCopyImageSubData(targets.sceneTexture, GL_TEXTURE_2D, 0, 0, 0, 0, targets.passTexture,
+                     GL_TEXTURE_2D, 0, 0, 0, 0, kRenderWidth, kRenderHeight, 1);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.passTexture, 0);
   return true;
 }
 
@@ -51,7 +50,7 @@ void ShaderPass(GLuint program, float t, GLuint second) {
   glDisable(GL_BLEND);
   glActiveTexture(GL_TEXTURE0);
   glUniform1i(glGetUniformLocation(program, "tex0"), 0);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   glActiveTexture(GL_TEXTURE1);
   glUniform1i(glGetUniformLocation(program, "tex1"), 1);
   glBindTexture(GL_TEXTURE_2D, second);
@@ -68,7 +67,7 @@ void ShaderPass(GLuint program, float t, GLuint second) {
   glEnd();
   glPopMatrix();
   glUseProgram(0);
-  if (redirected) std::swap(sceneTexture, passTexture);
+  if (redirected) std::swap(targets.sceneTexture, targets.passTexture);
 }
 }  // namespace
 
@@ -76,32 +75,32 @@ void CopyPass() {
   BeginUnitSquare();
   glEnable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   DrawScreenQuad(false);
   glPopMatrix();
 }
 
-void DofPass() {
+void DofPass(float demoTime) {
   // Focus breathes with the music: 0..20, period about 62.8 tenths of a second.
   const float t = static_cast<float>((std::sin(demoTime * 0.1) + 1.0) * 10.0);
-  ShaderPass(dofProgram, t, radTexture);
+  ShaderPass(dofProgram, t, targets.radTexture);
 }
 
 void MultiplyPass(GLuint image, float value) { ShaderPass(multiplyProgram, value, image); }
 
-void FlashOverlayPass(GLuint overlay) {
+void FlashOverlayPass(GLuint overlay, float demoTime, float switchTime) {
   BeginUnitSquare();
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
   glColor4f(1, 1, 1, 1);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   DrawScreenQuad(true);  // the scene has no alpha: it covers everything
 
   // The overlay shrinks from 1.25 to 1 times full size and fades from 0.7 to
   // nothing over the 6 tenths of a second after the latest re-pick.
-  float c = (demoTime - overlaySwitchTime) / 6;
+  float c = (demoTime - switchTime) / 6;
   if (c > 1) c = 1;
   const float d = std::sqrt((2 - c) * c);
   const float s = 1.25f - 0.25f * d;

@@ -2,12 +2,9 @@
 
 #include <cstdio>
 
-GLuint renderTarget = 0;
-GLuint sceneTexture = 0;
-GLuint depthBuffer = 0;
-GLuint radTexture = 0;
-GLuint passTexture = 0;
-GLuint screenFramebuffer = 0;
+RenderTargetNames targets;
+int windowWidth = 1280;
+int windowHeight = 720;
 
 namespace {
 // A 1280x720 RGB texture, level 0 only, no data, linear filters; left bound.
@@ -24,17 +21,18 @@ GLuint CreateScreenTexture() {
 }  // namespace
 
 void CreateRenderTarget() {
-  glGenFramebuffers(1, &renderTarget);
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
+  glGenFramebuffers(1, &targets.renderTarget);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
 
-  sceneTexture = CreateScreenTexture();
+  targets.sceneTexture = CreateScreenTexture();
 
-  glGenRenderbuffers(1, &depthBuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+  glGenRenderbuffers(1, &targets.depthBuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, targets.depthBuffer);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT, kRenderWidth, kRenderHeight);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                            targets.depthBuffer);
 
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.sceneTexture, 0);
   const GLenum drawBuffer = GL_COLOR_ATTACHMENT0;
   glDrawBuffers(1, &drawBuffer);
 
@@ -42,7 +40,7 @@ void CreateRenderTarget() {
     printf("Problems with framebuffer amiga rulez\n");
     return;
   }
-  radTexture = CreateScreenTexture();
+  targets.radTexture = CreateScreenTexture();
   // The second colour buffer of the passes that run inside the render target.
-  passTexture = CreateScreenTexture();
+  targets.passTexture = CreateScreenTexture();
 }

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/fatal.h"
+#include "core/shader_build.h"
+
 GLuint radProgram = 0;
 GLuint dofProgram = 0;
 GLuint multiplyProgram = 0;
@@ -18,14 +21,8 @@ GLuint multiplyVertex = 0, multiplyFragment = 0;
 
 // A shader's or program's info log as text.
 std::string InfoLog(GLuint object, bool isProgram) {
-  GLint length = 0;
-  if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-  else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-  if (length <= 1) return "(the driver gave no log)";
-  std::string log(static_cast<size_t>(length), '\0');
-  if (isProgram) glGetProgramInfoLog(object, length, nullptr, &log[0]);
-  else glGetShaderInfoLog(object, length, nullptr, &log[0]);
-  log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+  std::string log;
+  if (!ShaderInfoLog(object, isProgram, &log)) return "(the driver gave no log)";
   return log;
 }
 
@@ -33,21 +30,16 @@ std::string InfoLog(GLuint object, bool isProgram) {
 char* ReadShaderSource(const char* path) {
   char* text = ReadWholeFile(path);
   if (!text || !text[0]) {
-    fprintf(stderr, "kelvane12: shader source %s is missing or empty\n", path);
-    exit(1);
+    Fatal(stderr, "kelvane12: shader source %s is missing or empty\n", path);
   }
   return text;
 }
 
 // Compiles one shader object; a compile error ends the program with the log.
 void CompileShader(GLuint shader, const char* path) {
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    fprintf(stderr, "kelvane12: shader %s does not compile:\n%s\n", path,
-            InfoLog(shader, false).c_str());
-    exit(1);
+  if (!CompileShaderObject(shader)) {
+    Fatal(stderr, "kelvane12: shader %s does not compile:\n%s\n", path,
+          InfoLog(shader, false).c_str());
   }
 }
 
@@ -68,13 +60,9 @@ GLuint BuildProgram(const char* fragmentPath, GLuint& vertexShader, GLuint& frag
   GLuint program = glCreateProgram();
   glAttachShader(program, fragmentShader);
   glAttachShader(program, vertexShader);
-  glLinkProgram(program);
-  GLint ok = GL_FALSE;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (ok != GL_TRUE) {
-    fprintf(stderr, "kelvane12: shaders %s and %s do not link:\n%s\n", kVertexSource,
-            fragmentPath, InfoLog(program, true).c_str());
-    exit(1);
+  if (!LinkProgramObject(program)) {
+    Fatal(stderr, "kelvane12: shaders %s and %s do not link:\n%s\n", kVertexSource,
+          fragmentPath, InfoLog(program, true).c_str());
   }
   glUseProgram(program);
   return program;

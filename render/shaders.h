@@ -1,7 +1,7 @@
 // The three full-screen shader programs (rad, dof, multiply), built from the
 // GLSL sources under dat/.
 #pragma once
-#include "render/gl.h"
+#include "core/gl.h"
 
 extern GLuint radProgram;
 extern GLuint dofProgram;

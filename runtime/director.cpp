@@ -2,12 +2,10 @@
 
 #include <cstdlib>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "objects/program_objects.h"
 #include "runtime/key_track.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
-
-DirectorState director;
 
 namespace {
 // The show ends with status 0, or 1 when a key recording it was asked to

@@ -1,11 +1,14 @@
 #include "runtime/frame_loop.h"
 
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/audio.h"
+#include "core/stop_signals.h"
+#include "core/timeline.h"
 #include "objects/object_steps.h"
 #include "objects/program_objects.h"
 #include "overlays/overlays.h"
@@ -13,19 +16,16 @@
 #include "particles/point_cloud.h"
 #include "render/post_passes.h"
 #include "render/render_target.h"
-#include "runtime/audio.h"
 #include "runtime/frame_steps.h"
 #include "runtime/key_track.h"
-#include "runtime/stop_signals.h"
 #include "runtime/startup.h"
-#include "runtime/timeline.h"
 #include "scenes/scene_renderer.h"
 
 namespace {
 // Leaves the render target for the screen, cleared, with depth testing on and
 // the picture's rectangle as the viewport.
 void BeginScreen() {
-  glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.screenFramebuffer);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_DEPTH_TEST);
   FitScreenViewport();
@@ -35,29 +35,29 @@ void BeginScreen() {
 void ComposeScreen() {
   switch (ChooseComposition(demoTime)) {
     case Composition::Copy:
-      glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer);
+      glBindFramebuffer(GL_FRAMEBUFFER, targets.screenFramebuffer);
       FitScreenViewport();
       CopyPass();
       return;  // no overlays while the loader runs
     case Composition::FirstPost:
-      DofPass();
+      DofPass(demoTime);
       BeginScreen();
       MultiplyPass(loaderFrameTexture, 10.0f);
       break;
     case Composition::Flash:
-      DofPass();
+      DofPass(demoTime);
       BeginScreen();
       // Layer 1 is drawn over by layer 2; it shows through its re-picks,
       // which restart the zoom and fade of the visible overlay.
       AdvanceFlashLayer(flashLayer1, kFlashLimit1, frameFactor, demoTime);
-      FlashOverlayPass(postTextures[flashLayer1.choice]);
+      FlashOverlayPass(postTextures[flashLayer1.choice], demoTime, overlaySwitchTime);
       AdvanceFlashLayer(flashLayer2, kFlashLimit2, frameFactor, demoTime);
-      FlashOverlayPass(postTextures[flashLayer2.choice]);
+      FlashOverlayPass(postTextures[flashLayer2.choice], demoTime, overlaySwitchTime);
       break;
     case Composition::Default:
-      MultiplyPass(radTexture, 2.0f);
+      MultiplyPass(targets.radTexture, 2.0f);
       BeginScreen();
-      DofPass();
+      DofPass(demoTime);
       break;
   }
   glDisable(GL_DEPTH_TEST);
@@ -119,7 +119,7 @@ void UpdateFrame() {
   ReplayKeyTrack(seconds);
   UpdatePointCloud(f * 0.25);
   StepSoftBodyFrame(softBody, demoTime);
-  const float ropeStep = RopeStep(f);
+  const float ropeStep = RopeStep(f, fixedRopeStep);
   StepRopes(ropeA, ropeStep);
   StepRopes(ropeB, ropeStep);
 }
@@ -130,9 +130,9 @@ void DrawFrame() {
   frameFactor = ComputeFrameFactor(demoClock, previousDemoClock);
 
   glUseProgram(0);
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.sceneTexture, 0);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   // Everything up to the composition draws into the 1280x720 render target,
   // whatever size the window has (the loader screen sets no viewport itself).
   glViewport(0, 0, kRenderWidth, kRenderHeight);

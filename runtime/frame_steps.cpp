@@ -2,8 +2,9 @@
 
 #include <cmath>
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
+#include "objects/object_steps.h"
 
 FlashLayer flashLayer1, flashLayer2;
 float overlaySwitchTime = 0;
@@ -11,7 +12,7 @@ bool fixedRopeStep = false;
 
 Composition ChooseComposition(float t) {
   if (t == 0) return Composition::Copy;
-  if (t > 634 && t < 730) return Composition::FirstPost;
+  if (kCloseUpWindow.Holds(t)) return Composition::FirstPost;
   if (InFlashWindow(t)) return Composition::Flash;
   return Composition::Default;
 }
@@ -33,9 +34,13 @@ bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t) {
   return true;
 }
 
-float RopeStep(float factor) {
-  constexpr float kStepPerFrame = 0.035f;  // rope step at frame factor 1
-  return fixedRopeStep ? kStepPerFrame : kStepPerFrame * factor;
+bool StepSoftBodyFrame(CSoftObject& body, float time) {
+  if (!InSoftBodyWindow(time)) return false;
+  softBodyPhase += 0.001f;
+  body.AccumulateForces();
+  body.Integrate(1, InSlowMotionWindow(time) ? 0.0001f : 0.001f);
+  body.pressureConstant = SoftBodyPressure(softBodyPhase);
+  return true;
 }
 
 ScreenRect FitPicture(int windowWidth, int windowHeight) {

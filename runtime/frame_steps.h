@@ -1,11 +1,13 @@
 // The GL-free decisions of the frame loop: which composition a demo time
-// takes, the two random flash layers, and the rope step of the build.
+// takes, the two random flash layers, the soft-body frame inside its windows,
+// the rope step of the build and where the picture lies in the window.
 #pragma once
+#include "objects/soft_object.h"
 
 // How the screen is composed from the scene texture.
 enum class Composition {
   Copy,       // demo time 0: loader screen or no music, copy and panel only
-  FirstPost,  // 634 < T < 730: depth of field, then multiplied by the loader frame
+  FirstPost,  // close-up window: depth of field, then multiplied by the loader frame
   Flash,      // flash window: depth of field, then the two flash layers
   Default,    // vignette multiply inside the render target, depth of field to the screen
 };
@@ -33,10 +35,14 @@ int PickFlashChoice(int previous);
 bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t);
 
 // The fixed-step build takes a constant rope step; the realtime build scales
-// it with the frame factor. Set before main by the executable's own source
-// and by the capture tool's --fixed-step.
+// it with the frame factor. Set by main from the build's KELVANE_FIXED_STEP
+// definition and by the capture tool's --fixed-step.
 extern bool fixedRopeStep;
-float RopeStep(float factor);
+
+// Inside the soft-body window: advance softBodyPhase, run the force pass, one
+// Heun step of 0.001 (0.0001 in slow motion), then set the pressure constant.
+// Returns whether the body was stepped.
+bool StepSoftBodyFrame(CSoftObject& body, float demoTime);
 
 // Where the 16:9 picture lies in a window of the given size: the largest
 // rectangle of the picture's shape, centred, with black bars on the other two

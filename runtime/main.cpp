@@ -1,19 +1,23 @@
 // The show: options, check the run directory and the display, start up, open
 // the music, run GLUT.
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
 #include <cstdio>
 #include <string>
 
-#include "runtime/audio.h"
+#include "core/audio.h"
+#include "core/stop_signals.h"
 #include "runtime/frame_loop.h"
+#include "runtime/frame_steps.h"
 #include "runtime/show_options.h"
 #include "runtime/startup.h"
-#include "runtime/stop_signals.h"
 #include "runtime/x_display.h"
 
 int main(int argc, char** argv) {
+#ifdef KELVANE_FIXED_STEP
+  fixedRopeStep = true;  // the fixed-step build
+#endif
   ShowOptions options;
   std::string error;
   if (!ParseShowOptions(argc, argv, &options, &error)) {
@@ -40,12 +44,7 @@ int main(int argc, char** argv) {
   // GLUT gets no options of the show's own.
   char* glutArgs[] = {argv[0], nullptr};
   StartUp(1, glutArgs);
-  if (AudioInit(-1, 44100)) {
-    AudioStart();
-    AudioStreamFree(musicStream);
-    musicStream = AudioStreamCreateFile(kMusicFile);
-    if (!musicStream) return 1;  // the decoder has said why
-  }
+  if (OpenMusic() && !musicStream) return 1;  // the decoder has said why
   WatchStopSignals();
   glutMainLoop();
   return 0;

@@ -1,6 +1,6 @@
 #include "runtime/startup.h"
 
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 #include <SDL/SDL.h>
 
@@ -9,20 +9,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/random.h"
 #include "overlays/textures.h"
+#include "particles/particle_field.h"
+#include "particles/point_cloud.h"
 #include "render/render_target.h"
 #include "render/shaders.h"
 #include "runtime/director.h"
-#include "particles/particle_field.h"
-#include "particles/point_cloud.h"
 #include "runtime/frame_loop.h"
 #include "runtime/key_track.h"
-#include "runtime/random.h"
 #include "runtime/x_display.h"
 
-MusicStream musicStream = 0;
-int windowWidth = 1280;
-int windowHeight = 720;
 bool useGameMode = true;
 bool playInWindow = false;
 
@@ -125,7 +122,7 @@ void SetUpScreen() {
   if (radFilled) return;
   radFilled = true;
   // The rad image is drawn once into the still-bound render target.
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, radTexture, 0);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.radTexture, 0);
   glUseProgram(radProgram);
   glUniform1i(5, kRenderWidth);
   glUniform1i(6, kRenderHeight);

@@ -1,10 +1,8 @@
 // Process start: window, GL objects, generator, key track, first images.
 #pragma once
-#include "runtime/audio.h"
+#include "core/audio.h"
+#include "render/render_target.h"
 
-extern MusicStream musicStream;
-extern int windowWidth;   // last size reported by GLUT
-extern int windowHeight;
 
 // False: StartUp opens a plain 1280x720 window at the top-left corner instead
 // of entering game mode (the capture tool, which reads the frames back).
@@ -28,5 +26,3 @@ void OnSpecialKey(int key, int x, int y);
 // Full screen to a 1280x720 window and back (not out of game mode).
 void ToggleFullScreen();
 
-// The music file, relative to the run directory.
-constexpr const char* kMusicFile = "q-lune - selvara (kelvane edit).mp3";

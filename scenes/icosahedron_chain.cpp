@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "render/gl.h"  // before GLUT: GLEW must come first
+#include "core/gl.h"  // before GLUT: GLEW must come first
 #include <GL/glut.h>
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
 #include "scenes/layers.h"
 #include "scenes/scene_state.h"
 
@@ -42,7 +42,7 @@ void DrawFirstArrangement(float t) {
   const float g = ChainSpeed(t);
   const float l = ChainLinkOffset(t);
   const float jitter = ChainJitter(t);
-  const bool closeUp = t > 634 && t < 730;
+  const bool closeUp = kCloseUpWindow.Holds(t);
 
   if (t > 500 && t < 525) glScalef(3.2f, 3.2f, 3.2f);
   glDisable(GL_LINE_SMOOTH);
@@ -97,7 +97,7 @@ void DrawFirstArrangement(float t) {
   // Back to the matrix the display callback had when it called RenderScene:
   // loading it leaves the stack depth as it is and drops the scene's
   // transforms (and the entry's window transforms) for the layers after this.
-  glLoadMatrixd(sceneEntryModelview);
+  glLoadMatrixd(scene.sceneEntryModelview);
 }
 
 // After T = 1495: the links hang on accumulated rotations of one outer
@@ -214,18 +214,18 @@ float ChainJitter(float t) { return t > 1420 ? std::min((t - 1420) / 100, 1.0f) 
 void DrawIcosahedronChain() {
   const float t = demoTime;
   glDisable(GL_LINE_SMOOTH);
-  if (t > 730 && t < 827) {
+  if (kSlowMotionScene.Holds(t)) {
     const float p = (t - 730) / 80;
     glTranslatef((0.65f * p - 0.25f) * 10, 0, 1);  // slides from left to right
   }
-  if (t > 634 && t < 730) {
+  if (kCloseUpWindow.Holds(t)) {
     // Tiny, near the left edge, bobbing once every five seconds.
     const float e = 0.02f * t - std::floor(0.02f * t);
     glTranslatef(-0.92f, e * e * 1.4f * 0.1f + 0.21f, 0);
     glScalef(0.05f, 0.05f, 0.05f);
   }
   const float spread = ChainSpread(t);
-  if (spread == 0 || (t > 1054 && t < 1062.5f))
+  if (spread == 0 || kChainInterlude.Holds(t))
     DrawFirstArrangement(t);
   else
     DrawSecondArrangement(t, spread);

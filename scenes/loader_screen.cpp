@@ -3,12 +3,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/audio.h"
+#include "core/gl.h"
+#include "core/ticks.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
-#include "render/gl.h"
-#include "runtime/audio.h"
-#include "runtime/startup.h"
-#include "runtime/ticks.h"
+
+LoaderState loader;
 
 namespace {
 // Loader clock values are tenths of a second of wall time since the first
@@ -17,14 +18,6 @@ constexpr float kDrawImageAfter = 10;  // the loader image appears (and fades in
 constexpr float kLoadAfter = 45;       // asset steps and progress ribbons start
 constexpr int kLastStep = 84;          // the counter passes this when all is loaded
 
-bool firstTickTaken = false;
-uint32_t firstLoaderTick = 0;
-float loaderClock = 0;
-float previousLoaderClock = 0;
-float loadAccumulator = 0;
-int loadingFinishedMark = 0;
-float finishTime = 0;
-
 // Five progress ribbons: straight to the middle of the screen, then waving
 // with growing amplitude, one thousandth of the screen per quad.
 void DrawProgressRibbons() {
@@ -32,7 +25,8 @@ void DrawProgressRibbons() {
   glEnable(GL_BLEND);
   glDisable(GL_COLOR_MATERIAL);
   glDisable(GL_TEXTURE_2D);
-  const float progress = 1 - (kLastStep - (loadCounter + loadAccumulator)) / kLastStep;
+  const float progress =
+      1 - (kLastStep - (loader.loadCounter + loader.loadAccumulator)) / kLastStep;
   for (int r = 0; r < 5; ++r) {
     glPushMatrix();
     glColor4f(0.2f + 0.2f * r, 1 - 0.14f * r, 1 - 0.4f * r, 0.85f + 0.05f * r);
@@ -56,44 +50,46 @@ void DrawProgressRibbons() {
 }  // namespace
 
 void RunLoaderScreen() {
-  if (!firstTickTaken) {
-    firstTickTaken = true;
-    firstLoaderTick = TickCountMs();
+  if (!loader.firstTickTaken) {
+    loader.firstTickTaken = true;
+    loader.firstLoaderTick = TickCountMs();
   }
-  previousLoaderClock = loaderClock;
+  loader.previousLoaderClock = loader.loaderClock;
   // Unsigned difference first, so a counter wrap between readings is harmless.
-  loaderClock = static_cast<float>(TickCountMs() - firstLoaderTick) / 100;
+  loader.loaderClock = static_cast<float>(TickCountMs() - loader.firstLoaderTick) / 100;
 
   // One asset step per 0.1 s of loader clock, at most one per frame.
-  if (loaderClock > kLoadAfter) {
-    loadAccumulator += loaderClock - previousLoaderClock;
-    if (loadAccumulator > 1) {
-      loadAccumulator = 0;
-      if (loadCounter <= kLastStep) ++loadCounter;
-      LoadAssetStep();
+  if (loader.loaderClock > kLoadAfter) {
+    loader.loadAccumulator += loader.loaderClock - loader.previousLoaderClock;
+    if (loader.loadAccumulator > 1) {
+      loader.loadAccumulator = 0;
+      if (loader.loadCounter <= kLastStep) ++loader.loadCounter;
+      LoadAssetStep(loader.loadCounter);
     }
   }
-  if (loadCounter > kLastStep && loadingFinishedMark == 0) {
-    loadingFinishedMark = 2;
-    finishTime = loaderClock;
+  if (loader.loadCounter > kLastStep && loader.loadingFinishedMark == 0) {
+    loader.loadingFinishedMark = 2;
+    loader.finishTime = loader.loaderClock;
   }
 
-  if (loaderClock > kDrawImageAfter) DrawOpaqueTextureQuad(pictureTable[33]);
-  if (loaderClock > kLoadAfter) DrawProgressRibbons();
-  if (loaderClock >= kDrawImageAfter) FadeToBlack(1 - (loaderClock - kDrawImageAfter) / 20);
+  if (loader.loaderClock > kDrawImageAfter) DrawOpaqueTextureQuad(pictureTable[33]);
+  if (loader.loaderClock > kLoadAfter) DrawProgressRibbons();
+  if (loader.loaderClock >= kDrawImageAfter)
+    FadeToBlack(1 - (loader.loaderClock - kDrawImageAfter) / 20);
 
   // 0.4 s after the last step the screen fades to black over 3.6 s; the main
   // phase begins after that.
-  if (loadingFinishedMark) {
-    if (loaderClock >= finishTime + 4)
-      FadeToBlack((loaderClock - (finishTime + 4)) / ((finishTime + 40) - (finishTime + 4)));
-    if (loaderClock > finishTime + 40) loadingDone = 1;
+  if (loader.loadingFinishedMark) {
+    const float finish = loader.finishTime;
+    if (loader.loaderClock >= finish + 4)
+      FadeToBlack((loader.loaderClock - (finish + 4)) / ((finish + 40) - (finish + 4)));
+    if (loader.loaderClock > loader.finishTime + 40) loader.loadingDone = 1;
   }
 }
 
 void StartMusic() {
-  if (musicStarted) return;
+  if (loader.musicStarted) return;
   AudioChannelPlay(musicStream, false);
-  loadingDone = 1;
-  musicStarted = 1;
+  loader.loadingDone = 1;
+  loader.musicStarted = 1;
 }

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
-#include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "scenes/noise.h"
+#include "scenes/scene_state.h"
 
 namespace {
 // How long a flash shows after its beat, in tenths of a second.

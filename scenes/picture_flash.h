@@ -1,6 +1,6 @@
 // The picture flash on the director's beats and the timed cards (greetings).
 #pragma once
-#include "render/gl.h"
+#include "core/gl.h"
 
 // A shaken stack of three translucent copies of the current flash picture,
 // shown for one second after each marked beat.

@@ -2,18 +2,18 @@
 // copies of ropeB picked by the director's rope draw mode, and the three line
 // effects reaching out of the ropes (lightning to the point cloud and to the
 // soft body, threads between the two ropes).
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/random.h"
+#include "core/timeline.h"
+#include "objects/object_draw.h"
 #include "objects/program_objects.h"
 #include "overlays/textures.h"
 #include "particles/point_cloud.h"
-#include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "scenes/layers.h"
 #include "scenes/scene_state.h"
 
@@ -121,20 +121,21 @@ void DrawExtraRopes() {
   glPushMatrix();
   ApplyRopeFrame();
   if (mode == 1) {
-    currentRopeTexture = pictureTable[37];
-    ropeB.Draw(director.ropeDrawFlag);
+    scene.currentRopeTexture = pictureTable[37];
+    DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
   }
   if (mode == 2 && t > 1300) {  // always true inside the window
     glTranslatef(-0.03f, 0, 0);
     glRotatef(20, 0.02f, 0.03f, 0.05f);
-    currentRopeTexture = pictureTable[38];
-    ropeB.Draw(director.ropeDrawFlag);
+    scene.currentRopeTexture = pictureTable[38];
+    DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
   }
   if (mode == 3 && t > 1500) {
     glTranslatef(0.04f, 0, 0);
     glRotatef(-20, -0.02f, 0.03f, 0.05f);
-    currentRopeTexture = pictureTable[37];
-    ropeB.Draw(1 - director.ropeDrawFlag);  // the other look of the two
+    scene.currentRopeTexture = pictureTable[37];
+    // the other look of the two
+    DrawRope(ropeB, 1 - director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
     glColor4f(1, 1, 1, 1);
   }
   glPopMatrix();
@@ -144,7 +145,7 @@ void DrawExtraRopes() {
 void DrawRopeLayer() {
   const float t = demoTime;
   glPushMatrix();
-  if (t > 1062.5f && t < 1072.5f) glTranslatef(0, -0.4f, 0);
+  if (kLoweredRopeWindow.Holds(t)) glTranslatef(0, -0.4f, 0);
   if (!((t > 300 && t < 350) || t > 400)) {
     glPopMatrix();
     return;
@@ -161,10 +162,10 @@ void DrawRopeLayer() {
   glDisable(GL_TEXTURE_2D);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
-  currentRopeTexture = pictureTable[37];
-  ropeB.Draw(director.ropeDrawFlag);
-  currentRopeTexture = pictureTable[38];
-  ropeA.Draw(director.ropeDrawFlag);
+  scene.currentRopeTexture = pictureTable[37];
+  DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
+  scene.currentRopeTexture = pictureTable[38];
+  DrawRope(ropeA, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
 
   DrawCentreBallA();
   if (director.ropeDrawMode == 1) DrawCentreBallB();
@@ -172,8 +173,8 @@ void DrawRopeLayer() {
   if (t > 1350) {  // ropeA again, inside the centre ball's frame: a shifted twin
     glPushMatrix();
     ApplyRopeFrame();
-    currentRopeTexture = pictureTable[38];
-    ropeA.Draw(director.ropeDrawFlag);
+    scene.currentRopeTexture = pictureTable[38];
+    DrawRope(ropeA, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
     glColor4f(0, 0, 0, 1);
     glPopMatrix();
   }

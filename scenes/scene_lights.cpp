@@ -1,7 +1,7 @@
 // The standard and soft-body light sets of the scene renderer.
 #include "scenes/scene_lights.h"
 
-#include "render/gl.h"
+#include "core/gl.h"
 
 namespace {
 // Puts one four-float vector into a light or material parameter.
@@ -49,4 +49,16 @@ void SetSoftBodyLights() {
   glMaterialf(GL_FRONT, GL_SHININESS, 60);
   SetLight(GL_LIGHT0, GL_POSITION, 5.5f, 4.5f, 4.2f, 1);
   SetLight(GL_LIGHT1, GL_POSITION, -6.5f, -7.5f, 2.3f, 1);
+}
+
+void BeginSoftBodyLighting() {
+  glColor3f(0, 0, 0);
+  glDisable(GL_TEXTURE_2D);
+  EnableColorMaterial();
+  glDisable(GL_BLEND);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glEnable(GL_LIGHT1);
+  SetSoftBodyLights();
 }

@@ -1,22 +1,21 @@
 #include "scenes/scene_renderer.h"
 
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/random.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
+#include "objects/object_draw.h"
 #include "objects/program_objects.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
 #include "particles/point_cloud.h"
 #include "render/render_target.h"
-#include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/startup.h"
-#include "runtime/ticks.h"
-#include "runtime/timeline.h"
 #include "scenes/layers.h"
 #include "scenes/loader_screen.h"
 #include "scenes/noise.h"
@@ -41,15 +40,9 @@ constexpr float kTextCardStarts[5] = {1075.6f, 1101.7f, 1127.9f, 1154.0f, 1172.2
 constexpr float kTextCardFade = 23.6087646484375f;
 constexpr GLbitfield kAllAttributes = 0xFFFFF;
 
-// a < t < b: every window of the scene excludes both bounds.
-bool Within(float t, float a, float b) { return t > a && t < b; }
-
-// The swell window: the clear colour flickers orange while the soft body grows.
-bool InSwellWindow(float t) { return Within(t, 1268, kSceneBaseTime); }
-// The soft body's close-up, which also switches off the centre follow.
-bool InCloseUp(float t) { return Within(t, 634, 730); }
-// The rope layer drawn regardless of the layer switches, lowered.
-bool InLoweredRopeWindow(float t) { return Within(t, 1062.5f, 1072.5f); }
+// a < t < b, for the windows only one test of the scene uses; the shared
+// ones are named in core/timeline.h.
+bool Within(float t, float a, float b) { return TimeWindow{a, b}.Holds(t); }
 
 // The scene's viewport and aspect. The render target is 1280x720 whatever
 // the window is: on a larger desktop (the full-screen window fallback) the
@@ -58,7 +51,8 @@ bool InLoweredRopeWindow(float t) { return Within(t, 1062.5f, 1072.5f); }
 void SceneViewportSize(int* width, int* height) {
   GLint bound = 0;
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
-  const bool intoRenderTarget = renderTarget != 0 && static_cast<GLuint>(bound) == renderTarget;
+  const bool intoRenderTarget =
+      targets.renderTarget != 0 && static_cast<GLuint>(bound) == targets.renderTarget;
   *width = intoRenderTarget ? kRenderWidth : windowWidth;
   *height = intoRenderTarget ? kRenderHeight : windowHeight;
 }
@@ -80,7 +74,7 @@ void SetUpSceneFrame() {
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_LINE_SMOOTH);
 
-  if (InSwellWindow(demoTime)) {
+  if (kSwellWindow.Holds(demoTime)) {
     // Drawn blue first, then green, then red: the order fixes the colours.
     double blue = RandomUnit();
     double green = RandomUnit();
@@ -138,15 +132,15 @@ bool RunParticleFrame(float t, float f) {
   gluPerspective(35, 1, 0.1, 100);
   glMatrixMode(GL_MODELVIEW);
 
-  particleFrameFactor = f;
-  particleClock += 0.005f * f;
-  if (t > 1268 && particleRestarted == 0) {
+  scene.particleFrameFactor = f;
+  scene.particleClock += 0.005f * f;
+  if (t > 1268 && scene.particleRestarted == 0) {
     RestartParticleField();
-    particleRestarted = 1;
+    scene.particleRestarted = 1;
   }
-  if (particleRestarted) glDisable(GL_LIGHTING);
-  UpdateAndDrawParticleField(static_cast<int>(t));
-  if (particleRestarted) return false;
+  if (scene.particleRestarted) glDisable(GL_LIGHTING);
+  UpdateAndDrawParticleField(static_cast<int>(t), scene.particleClock, scene.particleFrameFactor);
+  if (scene.particleRestarted) return false;
   DrawTitleSequence(t);
   return true;
 }
@@ -200,61 +194,53 @@ void OrbitCamera(float t) {
 }
 
 bool InOrbitWindow(float t) {
-  return t > 640 && t < 1520 && !InCloseUp(t) && !Within(t, 730, 827) && !Within(t, 1049, 1054) &&
-         !InLoweredRopeWindow(t);
+  return t > 640 && t < 1520 && !kCloseUpWindow.Holds(t) && !kSlowMotionScene.Holds(t) &&
+         !kFieldOnlyWindow.Holds(t) && !kLoweredRopeWindow.Holds(t);
 }
 
 // The spinning soft body with its own lights: close-up drift, swell growth
 // and the once-frozen shift.
 void DrawSoftBodyLayer(float t, float f) {
-  glColor3f(0, 0, 0);
-  glDisable(GL_TEXTURE_2D);
-  EnableColorMaterial();
-  glDisable(GL_BLEND);
-  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_LIGHT1);
-  SetSoftBodyLights();
+  BeginSoftBodyLighting();
 
   glPushMatrix();
-  if (!InCloseUp(t)) glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);
+  if (!kCloseUpWindow.Holds(t)) glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);
   glScalef(0.4f, 0.4f, 0.4f);
   ApplyTurn(director.turnIndexA);
-  if (InCloseUp(t)) {
+  if (kCloseUpWindow.Holds(t)) {
     glScalef(0.18f, 0.18f, 0.18f);
     glTranslatef(-4.2f, -1.2f, 0);
     glRotatef(0.5f * t, 0, 1, 0);
-    closeUpDrift += 0.009f * f;
-    glTranslatef(closeUpDrift, 0, 0);
+    scene.closeUpDrift += 0.009f * f;
+    glTranslatef(scene.closeUpDrift, 0, 0);
   }
-  if (InSwellWindow(t)) {
+  if (kSwellWindow.Holds(t)) {
     const float w = (t - 1268) / 19 - 1;
     const float s = (w * w * w + 1) * 2.25f + 1;
     glScalef(s, s, s);
   }
   if (Within(t, 760, 823)) {
-    if (!(sceneOnceFlags & kSoftBodyShiftFrozen)) {
-      softBodyShift = (t - 760) / 63;
-      sceneOnceFlags |= kSoftBodyShiftFrozen;
+    if (!(scene.sceneOnceFlags & kSoftBodyShiftFrozen)) {
+      scene.softBodyShift = (t - 760) / 63;
+      scene.sceneOnceFlags |= kSoftBodyShiftFrozen;
     }
-    glTranslatef(0.6f * softBodyShift, 0, 0);
+    glTranslatef(0.6f * scene.softBodyShift, 0, 0);
   }
   glEnable(GL_DEPTH_TEST);
-  if (!Within(t, 730, 827)) softBody.Draw();
+  if (!kSlowMotionScene.Holds(t)) DrawSoftBody(softBody);
   glPopMatrix();
 }
 
 bool InPulseWindow(float t) {
-  return (Within(t, 400, 600) || t > 700) && t < 1700 && !Within(t, 1049, 1054) &&
-         !Within(t, 1054, 1062.5f) && !InLoweredRopeWindow(t) && !InSwellWindow(t) &&
-         !Within(t, 1295, 1406);
+  return (Within(t, 400, 600) || t > 700) && t < 1700 && !kFieldOnlyWindow.Holds(t) &&
+         !kChainInterlude.Holds(t) && !kLoweredRopeWindow.Holds(t) && !kSwellWindow.Holds(t) &&
+         !kFieldAgainWindow.Holds(t);
 }
 
 // The flash's window; its upper bound only holds in double precision.
 bool InPictureFlashWindow(float t, double exact) {
-  return t > 840 && t < 1720 && !(exact > 1049 && exact < 1078.2231755859375) &&
-         !InSwellWindow(t) && !Within(t, 1295, 1406) && !Within(t, 1420, 1495);
+  return t > 840 && t < 1720 && !kPictureFlashHold.Holds(exact) &&
+         !kSwellWindow.Holds(t) && !kFieldAgainWindow.Holds(t) && !kJitteredChainWindow.Holds(t);
 }
 
 // The ropes' centres follow noise paths while their swing switches are on.
@@ -282,23 +268,23 @@ void DriftRopeCentres(float t) {
 }
 
 bool InPointCloudWindow(float t) {
-  return t > 200 && !Within(t, 845, 865) && !InSwellWindow(t) && !Within(t, 1049, 1054) &&
-         !Within(t, 1295, 1406);
+  return t > 200 && !kBonfireGap.Holds(t) && !kSwellWindow.Holds(t) &&
+         !kFieldOnlyWindow.Holds(t) && !kFieldAgainWindow.Holds(t);
 }
 
 bool InChainWindow(float t) {
-  return Within(t, 400, 630) || InCloseUp(t) || Within(t, 730, 827) ||
-         Within(t, 1054, 1062.5f) || Within(t, 1420, 1700);
+  return Within(t, 400, 630) || kCloseUpWindow.Holds(t) || kSlowMotionScene.Holds(t) ||
+         kChainInterlude.Holds(t) || Within(t, 1420, 1700);
 }
 
 // The rope layer's body runs with both layer switches on outside its gaps,
 // and in the lowered window regardless of them.
 bool RopeLayerRuns(float t) {
-  if (Within(t, 1049, 1054) || Within(t, 1054, 1062.5f)) return false;
+  if (kFieldOnlyWindow.Holds(t) || kChainInterlude.Holds(t)) return false;
   const bool switched = director.layerSwitch1 && director.layerSwitch2 &&
-                        !Within(t, 845, 865) && !Within(t, 1049, 1054) &&
-                        !Within(t, 1295, 1406) && !Within(t, 1420, 1495);
-  return switched || InLoweredRopeWindow(t);
+                        !kBonfireGap.Holds(t) && !kFieldOnlyWindow.Holds(t) &&
+                        !kFieldAgainWindow.Holds(t) && !kJitteredChainWindow.Holds(t);
+  return switched || kLoweredRopeWindow.Holds(t);
 }
 
 // Text cards, greetings, the fade before the particle field returns, and the
@@ -324,12 +310,13 @@ void DrawClosingOverlays(float t) {
 
   // The end screen fades in on the wall clock, whatever the music does.
   if (t > 1765) {
-    if (!(sceneOnceFlags & kEndScreenClockStarted)) {
-      endScreenFirstTick = static_cast<float>(TickCountMs());
-      sceneOnceFlags |= kEndScreenClockStarted;
+    if (!(scene.sceneOnceFlags & kEndScreenClockStarted)) {
+      scene.endScreenFirstTick = static_cast<float>(TickCountMs());
+      scene.sceneOnceFlags |= kEndScreenClockStarted;
     }
-    endScreenElapsed = (static_cast<float>(TickCountMs()) - endScreenFirstTick) / 70;
-    const float opacity = endScreenElapsed >= 0 ? std::min(endScreenElapsed / 120, 1.0f) : 0.0f;
+    scene.endScreenElapsed = (static_cast<float>(TickCountMs()) - scene.endScreenFirstTick) / 70;
+    const float elapsed = scene.endScreenElapsed;
+    const float opacity = elapsed >= 0 ? std::min(elapsed / 120, 1.0f) : 0.0f;
     DrawTextureQuad(endScreenTexture, opacity);
   }
   glPopMatrix();
@@ -339,16 +326,16 @@ void DrawClosingOverlays(float t) {
 void RenderScene() {
   const float f = SceneFrameFactor();
   // Before the music the loader screen has the whole frame.
-  if (!loadingDone) {
+  if (!loader.loadingDone) {
     RunLoaderScreen();
     return;
   }
   StartMusic();
-  glGetDoublev(GL_MODELVIEW_MATRIX, sceneEntryModelview);
+  glGetDoublev(GL_MODELVIEW_MATRIX, scene.sceneEntryModelview);
   SetUpSceneFrame();
   const float t = demoTime;
 
-  if (Within(t, 1049, 1054) || Within(t, 1295, 1406) || t < 200) {
+  if (kFieldOnlyWindow.Holds(t) || kFieldAgainWindow.Holds(t) || t < 200) {
     if (RunParticleFrame(t, f)) return;
   }
 
@@ -358,7 +345,7 @@ void RenderScene() {
   glEnable(GL_LIGHT1);
   SetStandardLights();
 
-  if (!InCloseUp(t)) FollowRopeCentres(t);
+  if (!kCloseUpWindow.Holds(t)) FollowRopeCentres(t);
   SetUpLayers(t);
   if (InOrbitWindow(t)) OrbitCamera(t);
   if (InSoftBodyWindow(t)) DrawSoftBodyLayer(t, f);
@@ -405,7 +392,7 @@ void RenderScene() {
   // In its first arrangement the chain leaves the caller's matrix behind.
   if (InChainWindow(t)) DrawIcosahedronChain();
 
-  currentRopeTexture = pictureTable[kRopePicture];
+  scene.currentRopeTexture = pictureTable[kRopePicture];
   glPushAttrib(kAllAttributes);
   if (RopeLayerRuns(t)) DrawRopeLayer();
   glPopAttrib();

@@ -2,18 +2,18 @@
 // and the pulse figures the director fires on the beat. Both draw inside the
 // modelview matrix and the blend state the scene renderer has built, and both
 // leave GL state changed for the layers after them.
-#include "render/gl.h"  // GLEW and GLU before GLUT
+#include "core/gl.h"  // GLEW and GLU before GLUT
 
 #include <GL/glut.h>
 
 #include <cmath>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "objects/program_objects.h"
-#include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "scenes/layers.h"
 #include "scenes/scene_renderer.h"
+#include "scenes/scene_state.h"
 
 WireLayerState wireLayer;
 
@@ -275,6 +275,10 @@ void DrawWireLayer() {
     DrawWireBody();  // in the colour set above
   }
   glPopMatrix();
+}
+
+void ApplyTurn(int turnIndex) {
+  if (turnIndex >= 1 && turnIndex <= 3) glRotatef(90.0f * turnIndex, 0, 1, 0);
 }
 
 void DrawPulseFigures() {

@@ -12,7 +12,7 @@ clang++ -std=c++17 -O1 -I"$src" "$src/tests/fuzz/write_seeds.cpp" -o "$out/lwo2-
 "$out/lwo2-fuzz-seeds" "$out/seeds"
 echo "fuzz-lwo2: building $out/lwo2-fuzz"
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -I"$src" \
-  "$src/tests/fuzz/lwo2_fuzz.cpp" "$src/objects/lwo2_loader.cpp" "$src/objects/soft_object.cpp" "$src/tests/no_gl_draw.cpp" \
+  "$src/tests/fuzz/lwo2_fuzz.cpp" "$src/objects/lwo2_loader.cpp" "$src/objects/soft_object.cpp" "$src/core/fatal.cpp" \
   -o "$out/lwo2-fuzz"
 echo "fuzz-lwo2: running for $seconds s"
 # New inputs go to the scratch corpus; the seeds are only read.

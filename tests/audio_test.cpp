@@ -2,8 +2,8 @@
 // SDL_AUDIODRIVER=dummy (an output that plays into nothing at real-time
 // speed). The tests share the process-wide audio state, so they run in the
 // order written: decoding, no device, the dummy device, the virtual clock.
-#include "runtime/audio.h"
-#include "runtime/ticks.h"
+#include "core/audio.h"
+#include "core/ticks.h"
 
 #include <gtest/gtest.h>
 #include <lame/lame.h>

@@ -16,10 +16,10 @@
 #include <sstream>
 #include <string>
 
+#include "core/timeline.h"
 #include "objects/program_objects.h"
 #include "runtime/director.h"
 #include "runtime/key_track.h"
-#include "runtime/timeline.h"
 #include "tools/assetgen/music_score.h"
 
 using namespace choreography;

@@ -9,8 +9,8 @@
 
 #include "objects/program_objects.h"
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
 
 namespace {
 void ResetDirector(double now = 0) {

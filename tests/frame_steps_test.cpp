@@ -5,8 +5,9 @@
 #include <cmath>
 #include <set>
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
+#include "objects/object_steps.h"
 
 namespace {
 void ResetFlashLayers() {
@@ -97,15 +98,11 @@ TEST(FlashLayers, TimersRePickAfterExceedingTheirLimits) {
 }
 
 TEST(RopeStep, RealtimeScalesWithTheFrameFactorFixedDoesNot) {
-  const bool saved = fixedRopeStep;
-  fixedRopeStep = false;
-  EXPECT_FLOAT_EQ(RopeStep(1.0f), 0.035f);
-  EXPECT_FLOAT_EQ(RopeStep(0.5f), 0.0175f);
-  EXPECT_FLOAT_EQ(RopeStep(ComputeFrameFactor(3, 3)), 0.035f);  // standing clock
-  fixedRopeStep = true;
-  EXPECT_FLOAT_EQ(RopeStep(0.5f), 0.035f);
-  EXPECT_FLOAT_EQ(RopeStep(2.0f), 0.035f);
-  fixedRopeStep = saved;
+  EXPECT_FLOAT_EQ(RopeStep(1.0f, false), 0.035f);
+  EXPECT_FLOAT_EQ(RopeStep(0.5f, false), 0.0175f);
+  EXPECT_FLOAT_EQ(RopeStep(ComputeFrameFactor(3, 3), false), 0.035f);  // standing clock
+  EXPECT_FLOAT_EQ(RopeStep(0.5f, true), 0.035f);
+  EXPECT_FLOAT_EQ(RopeStep(2.0f, true), 0.035f);
 }
 
 // The picture keeps its 16:9 shape in any window: centred between black bars

@@ -2,7 +2,7 @@
 // 1280x720 GLUT window under Xvfb, created once by the test main, plus
 // helpers to read the framebuffer back.
 #pragma once
-#include "render/gl.h"
+#include "core/gl.h"
 
 #include <array>
 #include <string>

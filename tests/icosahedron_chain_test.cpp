@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
-#include "runtime/random.h"
-#include "runtime/timeline.h"
+#include "core/random.h"
+#include "core/timeline.h"
 #include "scenes/icosahedron_chain.h"
 #include "scenes/layers.h"
 #include "scenes/scene_lights.h"
@@ -38,7 +38,7 @@ void SetUpSceneFrame(float t) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glTranslatef(0.001f, -0.002f, 0.003f);
-  glGetDoublev(GL_MODELVIEW_MATRIX, sceneEntryModelview);
+  glGetDoublev(GL_MODELVIEW_MATRIX, scene.sceneEntryModelview);
   glPushMatrix();
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
   glEnable(GL_LIGHTING);
@@ -116,7 +116,7 @@ TEST(IcosahedronChain, ArrangementDrawsAndMatrixLeftBehind) {
     const ChainCall c = CallChain(t);
     EXPECT_EQ(c.draws, 24) << "T = " << t;
     EXPECT_EQ(c.depthAfter, c.depthBefore) << "T = " << t;
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], sceneEntryModelview[i]) << "T = " << t;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], scene.sceneEntryModelview[i]) << "T = " << t;
   }
   // Second arrangement: no draws, and the scene's own matrix as on entry.
   for (float t : {std::nextafter(1495.0f, 2000.0f), 1510.0f}) {
@@ -124,7 +124,7 @@ TEST(IcosahedronChain, ArrangementDrawsAndMatrixLeftBehind) {
     EXPECT_EQ(c.draws, 0) << "T = " << t;
     EXPECT_EQ(c.depthAfter, c.depthBefore) << "T = " << t;
     for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], c.before[i]) << "T = " << t;
-    EXPECT_NE(c.after[14], sceneEntryModelview[14]);
+    EXPECT_NE(c.after[14], scene.sceneEntryModelview[14]);
   }
 }
 

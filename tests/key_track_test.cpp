@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "core/timeline.h"
 #include "runtime/director.h"
-#include "runtime/timeline.h"
 
 namespace {
 std::string WriteTemp(const std::string& name, const std::string& text) {

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "core/random.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
 #include "overlays/textures.h"
 #include "runtime/director.h"
-#include "runtime/random.h"
 #include "runtime/startup.h"
-#include "runtime/ticks.h"
-#include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
 #include "scenes/scene_renderer.h"
 #include "scenes/scene_state.h"
@@ -63,9 +63,9 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   const std::string lookDir = testimg::MakeTempDir("loader-look");
   const std::filesystem::path saved = std::filesystem::current_path();
   std::filesystem::current_path(testimg::TestAssetDirectory());
-  ASSERT_EQ(loadingDone, 0);
-  ASSERT_EQ(musicStarted, 0);
-  ASSERT_EQ(loadCounter, 0);
+  ASSERT_EQ(loader.loadingDone, 0);
+  ASSERT_EQ(loader.musicStarted, 0);
+  ASSERT_EQ(loader.loadCounter, 0);
   pictureTable[33] = LoadTexture("gfx/loader.jpg");  // start-up's job
   const std::array<int, 3> image = testimg::AssetColour(1);  // loader.jpg's colour
 
@@ -77,24 +77,24 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   testgl::SavePng(lookDir + "/loader-015.png");
   ExpectPixel(clock.FrameAt(30), image[0], image[1], image[2]);
   clock.FrameAt(45);
-  EXPECT_EQ(loadCounter, 0);  // steps start after 4.5 s
+  EXPECT_EQ(loader.loadCounter, 0);  // steps start after 4.5 s
   EXPECT_EQ(testgl::ReadPixel(100, RibbonRow(0))[1], image[1]);
 
   // The gathered time must pass 1, not reach it.
   clock.FrameAt(46);
-  EXPECT_EQ(loadCounter, 0);
+  EXPECT_EQ(loader.loadCounter, 0);
   clock.FrameAt(46.5);
-  EXPECT_EQ(loadCounter, 1);
+  EXPECT_EQ(loader.loadCounter, 1);
   EXPECT_NE(pictureTable[1], 0u);
   // At half a tenth per frame a step comes every third frame.
   for (int frame = 1; frame <= 6; ++frame) clock.FrameAt(46.5 + 0.5 * frame);
-  EXPECT_EQ(loadCounter, 3);
+  EXPECT_EQ(loader.loadCounter, 3);
   // A slow frame (2 s) still loads only one step.
   clock.FrameAt(69);
-  EXPECT_EQ(loadCounter, 4);
+  EXPECT_EQ(loader.loadCounter, 4);
 
   double t = 69;
-  while (loadCounter < 42) clock.FrameAt(t += 1.01);
+  while (loader.loadCounter < 42) clock.FrameAt(t += 1.01);
   testgl::SavePng(lookDir + "/loader-half.png");
   // Half loaded: every ribbon runs to about the middle of the screen, no further.
   const Rgba ribbon0 = testgl::ReadPixel(320, RibbonRow(0));
@@ -105,7 +105,7 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   EXPECT_NEAR(ribbon4[2], 0, 2);
   EXPECT_EQ(testgl::ReadPixel(800, RibbonRow(0))[1], image[1]);
 
-  while (loadCounter < 85) clock.FrameAt(t += 1.01);
+  while (loader.loadCounter < 85) clock.FrameAt(t += 1.01);
   const double finish = t;
   for (auto& [slot, name] : {std::pair<const char*, GLuint>{"white", whiteTexture},
                             {"greetings 15", greetings[15]},
@@ -123,15 +123,15 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   ExpectPixel(clock.FrameAt(finish + 22), c[0], c[1], c[2]);
   testgl::SavePng(lookDir + "/loader-closing.png");
   clock.FrameAt(finish + 40);
-  EXPECT_EQ(loadingDone, 0);
-  EXPECT_EQ(loadCounter, 85);
+  EXPECT_EQ(loader.loadingDone, 0);
+  EXPECT_EQ(loader.loadCounter, 85);
   clock.FrameAt(finish + 40.5);
-  EXPECT_EQ(loadingDone, 1);
-  EXPECT_EQ(musicStarted, 0);  // the loader's own frame does not start it
+  EXPECT_EQ(loader.loadingDone, 1);
+  EXPECT_EQ(loader.musicStarted, 0);  // the loader's own frame does not start it
 
   demoTime = 200;  // a moment where no layer draws
   ExpectPixel(clock.FrameAt(finish + 41), 10, 9, 10);  // the main phase clears dark
-  EXPECT_EQ(musicStarted, 1);
+  EXPECT_EQ(loader.musicStarted, 1);
   std::filesystem::current_path(saved);
   printf("loader screen pictures in %s\n", lookDir.c_str());
 }
@@ -140,8 +140,8 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
 // director, depth writes on, and the clear colour by window.
 TEST(SceneRenderer, SetsUpTheFrameFromWindowAndDirector) {
   testgl::ResetState();
-  loadingDone = 1;
-  musicStarted = 1;
+  loader.loadingDone = 1;
+  loader.musicStarted = 1;
   const int savedWidth = windowWidth, savedHeight = windowHeight;
   const float savedFov = director.fieldOfView;
   windowWidth = 640;
@@ -165,7 +165,7 @@ TEST(SceneRenderer, SetsUpTheFrameFromWindowAndDirector) {
   EXPECT_NEAR(projection[5], focal, 1e-4);
   EXPECT_NEAR(projection[0], focal * 480 / 640, 1e-4);
   EXPECT_NEAR(projection[10], -(120 + 0.01) / (120 - 0.01), 1e-4);  // near 0.01, far 120
-  EXPECT_EQ(sceneEntryModelview[12], 5);  // the caller's matrix, kept for the chain
+  EXPECT_EQ(scene.sceneEntryModelview[12], 5);  // the caller's matrix, kept for the chain
   GLboolean depthMask = GL_FALSE;
   glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
   EXPECT_TRUE(depthMask);

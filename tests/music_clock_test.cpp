@@ -1,5 +1,5 @@
-#include "runtime/music_clock.h"
-#include "runtime/ticks.h"
+#include "core/music_clock.h"
+#include "core/ticks.h"
 
 #include <gtest/gtest.h>
 

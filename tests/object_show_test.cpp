@@ -10,8 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "core/timeline.h"
 #include "objects/object_steps.h"
-#include "runtime/timeline.h"
+#include "runtime/frame_steps.h"
 
 namespace {
 #ifdef KELVANE_SANITIZED
@@ -45,7 +46,7 @@ Stretch RunRopes(double fps, bool fixedStep, double seconds) {
   srand(1);
   CRopeObject a(340, 3.1f, 1.3f), b(360, 3.1f, 2.3f);
   const float frameFactor = float(1.0 / fps) / 0.0333f;
-  const float step = fixedStep ? FixedRopeStep() : RealtimeRopeStep(frameFactor);
+  const float step = RopeStep(frameFactor, fixedStep);
   const long frames = long(seconds * fps);
   Stretch stretch;
   for (long f = 0; f < frames; ++f) {

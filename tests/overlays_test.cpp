@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/timeline.h"
 #include "overlays/textures.h"
-#include "runtime/timeline.h"
 #include "tests/gl_context.h"
 #include "tests/test_images.h"
 

@@ -64,9 +64,9 @@ void RunFieldFrame(int frame, float frameFactor) {
   glViewport(0, 0, 1280, 720);
   gluPerspective(35, 1, 0.1, 100);
   glMatrixMode(GL_MODELVIEW);
-  particleFrameFactor = frameFactor;
-  particleClock += 0.005f * frameFactor;
-  UpdateAndDrawParticleField(frame);
+  scene.particleFrameFactor = frameFactor;
+  scene.particleClock += 0.005f * frameFactor;
+  UpdateAndDrawParticleField(frame, scene.particleClock, scene.particleFrameFactor);
 }
 
 // Test pictures of the real sizes, with the shader sources beside them.
@@ -92,7 +92,7 @@ class ParticleField : public testing::Test {
       rgb[2] = 3;
     });
     testgl::ResetState();
-    particleClock = 0;
+    scene.particleClock = 0;
     SetUpParticleField(base.string() + "/");
   }
   static void TearDownTestSuite() {
@@ -181,7 +181,7 @@ TEST_F(ParticleField, FramesSwapTheDistributionsAndPassUniformsOnToTheNextFrame)
   ExpectParticlesOnTheGrid();  // frame factor 0 in the first move pass
   glGetUniformfv(particleField.moveProgram, 10, &clock);
   glGetUniformfv(particleField.moveProgram, 12, &factor);
-  EXPECT_EQ(clock, float(double(particleClock) * 1.2));
+  EXPECT_EQ(clock, float(double(scene.particleClock) * 1.2));
   EXPECT_EQ(factor, 1.0f);
 
   RunFieldFrame(300, 1.0f);
@@ -232,7 +232,7 @@ TEST_F(ParticleField, ClosedBoxStaysFiniteAndKeepsItsMass) {
 
 TEST_F(ParticleField, RestartSwitchesTheColouringAndRegridsTheParticles) {
   // Let the particles drift first, so the regridding has something to undo.
-  particleClock = 3.0f;
+  scene.particleClock = 3.0f;
   for (int i = 0; i < 2; ++i) RunFieldFrame(1290, 1.0f);
   RestartParticleField();
   EXPECT_EQ(particleColourSet, 1);

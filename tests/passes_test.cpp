@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "core/timeline.h"
 #include "overlays/textures.h"
 #include "render/post_passes.h"
 #include "render/render_target.h"
 #include "render/shaders.h"
 #include "runtime/frame_steps.h"
 #include "runtime/startup.h"
-#include "runtime/timeline.h"
 #include "tests/gl_context.h"
 
 namespace {
@@ -95,12 +95,12 @@ TEST_F(Passes, RenderTargetAndProgramsAreBuilt) {
   for (GLuint program : {dofProgram, multiplyProgram})
     for (const char* name : {"t", "tex0", "tex1"})
       EXPECT_GE(glGetUniformLocation(program, name), 0) << name;
-  EXPECT_NE(radTexture, 0u);
-  EXPECT_NE(passTexture, 0u);
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
+  EXPECT_NE(targets.radTexture, 0u);
+  EXPECT_NE(targets.passTexture, 0u);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
   EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
   GLint width = 0, height = 0;
-  glBindTexture(GL_TEXTURE_2D, sceneTexture);
+  glBindTexture(GL_TEXTURE_2D, targets.sceneTexture);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
   EXPECT_EQ(width, 1280);
@@ -108,21 +108,21 @@ TEST_F(Passes, RenderTargetAndProgramsAreBuilt) {
 }
 
 TEST_F(Passes, RadTextureIsFilledOnceAsARadialFalloff) {
-  const Rgba centre = Texel(radTexture, W / 2, H / 2);
-  const Rgba corner = Texel(radTexture, 0, 0);
-  const Rgba otherCorner = Texel(radTexture, W - 1, H - 1);
+  const Rgba centre = Texel(targets.radTexture, W / 2, H / 2);
+  const Rgba corner = Texel(targets.radTexture, 0, 0);
+  const Rgba otherCorner = Texel(targets.radTexture, W - 1, H - 1);
   EXPECT_GT(centre[1], 240);
   EXPECT_LT(corner[1], 90);
   ExpectNear(corner, otherCorner, 2, "corners alike");
   // A second screen set-up must not draw into the rad texture again.
-  FillSplit(radTexture, H, {7, 7, 7, 255}, {7, 7, 7, 255});
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
+  FillSplit(targets.radTexture, H, {7, 7, 7, 255}, {7, 7, 7, 255});
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
   SetUpScreen();
-  EXPECT_EQ(Texel(radTexture, W / 2, H / 2)[1], 7);
+  EXPECT_EQ(Texel(targets.radTexture, W / 2, H / 2)[1], 7);
   // Put the falloff back for the passes below.
   testgl::ResetState();
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, radTexture, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.radTexture, 0);
   glUseProgram(radProgram);
   glUniform1i(5, W);
   glUniform1i(6, H);
@@ -134,11 +134,12 @@ TEST_F(Passes, RadTextureIsFilledOnceAsARadialFalloff) {
     glVertex2f(c[0], c[1]);
   }
   glEnd();
-  EXPECT_EQ(Texel(radTexture, W / 2, H / 2), centre);
+  EXPECT_EQ(Texel(targets.radTexture, W / 2, H / 2), centre);
 }
 
 TEST_F(Passes, CopyIsDirectFlashOverlayIsFlipped) {
-  FillSplit(sceneTexture, H / 2, {255, 0, 0, 255}, {0, 0, 255, 255});  // red row 0 up to the middle
+  // red from row 0 up to the middle
+  FillSplit(targets.sceneTexture, H / 2, {255, 0, 0, 255}, {0, 0, 255, 255});
   CopyPass();
   ExpectNear(testgl::ReadPixel(640, 100), {255, 0, 0, 255}, 1, "copy bottom");
   ExpectNear(testgl::ReadPixel(640, 620), {0, 0, 255, 255}, 1, "copy top");
@@ -146,7 +147,7 @@ TEST_F(Passes, CopyIsDirectFlashOverlayIsFlipped) {
   GLuint overlay = MakeTexture(2, 2, std::vector<unsigned char>(16, 255));
   overlaySwitchTime = 0;
   demoTime = 500;  // long after the last re-pick: the overlay is invisible
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   ExpectNear(testgl::ReadPixel(640, 100), {0, 0, 255, 255}, 1, "flash bottom");
   ExpectNear(testgl::ReadPixel(640, 620), {255, 0, 0, 255}, 1, "flash top");
   glDeleteTextures(1, &overlay);
@@ -154,7 +155,7 @@ TEST_F(Passes, CopyIsDirectFlashOverlayIsFlipped) {
 }
 
 TEST_F(Passes, FlashOverlayZoomsAndFadesAfterARePick) {
-  FillSplit(sceneTexture, H, {0, 0, 0, 255}, {0, 0, 0, 255});
+  FillSplit(targets.sceneTexture, H, {0, 0, 0, 255}, {0, 0, 0, 255});
   // Ten columns: the first green, the rest white. At full size the green
   // column covers the left tenth of the screen; at 1.25 times it lies off-screen.
   std::vector<unsigned char> rgba;
@@ -163,42 +164,42 @@ TEST_F(Passes, FlashOverlayZoomsAndFadesAfterARePick) {
   GLuint overlay = MakeTexture(10, 1, rgba);
 
   overlaySwitchTime = demoTime = 250;  // the moment of a re-pick
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   ExpectNear(testgl::ReadPixel(40, 360), {178, 178, 178, 255}, 2, "zoomed, 0.7 opaque");
   ExpectNear(testgl::ReadPixel(640, 360), {178, 178, 178, 255}, 2, "centre");
 
   demoTime = 253;  // half-way: d = sqrt(0.75), opacity 0.7 (1 - d)
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   const int halfway = static_cast<int>(std::lround(255 * 0.7 * (1 - std::sqrt(0.75))));
   ExpectNear(testgl::ReadPixel(640, 360), {halfway, halfway, halfway, 255}, 2, "half-way");
 
   demoTime = 256;  // six tenths later: gone
-  FlashOverlayPass(overlay);
+  FlashOverlayPass(overlay, demoTime, overlaySwitchTime);
   ExpectNear(testgl::ReadPixel(40, 360), {0, 0, 0, 255}, 0, "faded out");
   glDeleteTextures(1, &overlay);
   overlaySwitchTime = demoTime = 0;
 }
 
 TEST_F(Passes, MultiplyInsideTheRenderTargetReplacesTheSceneTexture) {
-  FillSplit(sceneTexture, H, {200, 200, 200, 255}, {200, 200, 200, 255});
+  FillSplit(targets.sceneTexture, H, {200, 200, 200, 255}, {200, 200, 200, 255});
   // Image stored top row first: its top row black, bottom row mid grey. With
   // the flipped mapping the black row lies at the top of the screen.
   GLuint image = MakeTexture(1, 2, {0, 0, 0, 255, 128, 128, 128, 255});
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
-  const GLuint before = sceneTexture;
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.sceneTexture, 0);
+  const GLuint before = targets.sceneTexture;
   MultiplyPass(image, 2.0f);  // strength 0.5
   GLint attached = 0;
   glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
                                         GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME, &attached);
-  EXPECT_EQ(static_cast<GLuint>(attached), sceneTexture);
-  EXPECT_NE(sceneTexture, before);
+  EXPECT_EQ(static_cast<GLuint>(attached), targets.sceneTexture);
+  EXPECT_NE(targets.sceneTexture, before);
   const int grey = static_cast<int>(std::lround(200 * (0.5 + 0.5 * 128 / 255.0)));
-  ExpectNear(Texel(sceneTexture, 640, 100), {grey, grey, grey, 255}, 2, "bottom half");
-  ExpectNear(Texel(sceneTexture, 640, 620), {100, 100, 100, 255}, 2, "top half");
+  ExpectNear(Texel(targets.sceneTexture, 640, 100), {grey, grey, grey, 255}, 2, "bottom half");
+  ExpectNear(Texel(targets.sceneTexture, 640, 620), {100, 100, 100, 255}, 2, "top half");
 
   // Strength 10: the image weighs 10/12.
-  FillSplit(sceneTexture, H, {240, 240, 240, 255}, {240, 240, 240, 255});
+  FillSplit(targets.sceneTexture, H, {240, 240, 240, 255}, {240, 240, 240, 255});
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   MultiplyPass(image, 10.0f);
   ExpectNear(testgl::ReadPixel(640, 620), {40, 40, 40, 255}, 2, "strength 10, black row");
@@ -206,15 +207,15 @@ TEST_F(Passes, MultiplyInsideTheRenderTargetReplacesTheSceneTexture) {
 }
 
 TEST_F(Passes, DofStrengthFollowsTheDemoTime) {
-  FillSplit(sceneTexture, H / 2, {255, 255, 255, 255}, {0, 0, 0, 255});
+  FillSplit(targets.sceneTexture, H / 2, {255, 255, 255, 255}, {0, 0, 0, 255});
   float t = -1;
   const GLint location = glGetUniformLocation(dofProgram, "t");
   demoTime = 0;
-  DofPass();
+  DofPass(demoTime);
   glGetUniformfv(dofProgram, location, &t);
   EXPECT_FLOAT_EQ(t, 10.0f);
   demoTime = static_cast<float>(5 * M_PI);
-  DofPass();
+  DofPass(demoTime);
   glGetUniformfv(dofProgram, location, &t);
   EXPECT_NEAR(t, 20.0f, 1e-5);
   // Near the edge the rad image is dark: the sharp edge between the halves
@@ -222,7 +223,7 @@ TEST_F(Passes, DofStrengthFollowsTheDemoTime) {
   const Rgba blurred = testgl::ReadPixel(20, H / 2 - 2);
   EXPECT_LT(blurred[0], 250);
   demoTime = static_cast<float>(-5 * M_PI);
-  DofPass();
+  DofPass(demoTime);
   glGetUniformfv(dofProgram, location, &t);
   EXPECT_NEAR(t, 0.0f, 1e-5);
   ExpectNear(testgl::ReadPixel(20, H / 2 - 2), {255, 255, 255, 255}, 0, "sharp at t 0");

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "overlays/textures.h"
 #include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "scenes/picture_flash.h"
 #include "tests/gl_context.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "tests/gl_context.h"
 
 namespace {

@@ -2,13 +2,31 @@
 // the glint counters and the grid neighbour search against the plain loop.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
+#include "core/timeline.h"
 #include "particles/point_cloud.h"
-#include "runtime/timeline.h"
 
 namespace {
+// The oracle: the plain double loop over all even index differences, with the
+// neighbour test the show uses (distance in double, compared in single).
+void CollectNeighbourPairsPlain(std::vector<int>& first, std::vector<int>& second) {
+  first.clear();
+  second.clear();
+  for (int i = 0; i < kCloudPoints; ++i)
+    for (int j = i + 2; j < kCloudPoints; j += 2) {
+      const double dx = cloudPositions[i][0] - cloudPositions[j][0];
+      const double dy = cloudPositions[i][1] - cloudPositions[j][1];
+      const double dz = cloudPositions[i][2] - cloudPositions[j][2];
+      if (static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz)) < 2.3f) {
+        first.push_back(i);
+        second.push_back(j);
+      }
+    }
+}
+
 void ExpectSamePairsAsPlainLoop(const char* cloud) {
   std::vector<int> fastFirst, fastSecond, plainFirst, plainSecond;
   CollectNeighbourPairs(fastFirst, fastSecond);

@@ -2,7 +2,7 @@
 // random draws per frame, where the bolts start and end (read back through GL
 // feedback), when the threads and the extra ropes appear, the layer's early
 // end, widths GL would reject, and pictures of each effect to look at.
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
@@ -14,13 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
+#include "core/timeline.h"
+#include "objects/object_draw.h"
 #include "objects/object_steps.h"
 #include "objects/program_objects.h"
 #include "overlays/textures.h"
 #include "particles/point_cloud.h"
 #include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "scenes/layers.h"
 #include "tests/gl_context.h"
 
@@ -268,7 +269,7 @@ TEST(RopeLayer, NarrowingLinesNeverAskForRejectedWidths) {
   while (glGetError() != GL_NO_ERROR) {
   }
   glLineWidth(7);
-  ropeA.Draw(0);
+  DrawRope(ropeA, 0, demoTime, 0);
   GLfloat width = 0;
   glGetFloatv(GL_LINE_WIDTH, &width);
   EXPECT_FLOAT_EQ(width, kThinnestLineWidth);

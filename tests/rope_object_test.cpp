@@ -145,7 +145,7 @@ TEST(RopeObject, LongFramesAreSubStepped) {
       ASSERT_EQ(whole.grid[i][j]->position.x, parts.grid[i][j]->position.x) << i << " " << j;
   }
   // At 25 frames per second and above a frame is one step.
-  EXPECT_LE(RealtimeRopeStep(0.04f / 0.0333f), kMaxRopeSubStep);
+  EXPECT_LE(RopeStep(0.04f / 0.0333f, false), kMaxRopeSubStep);
 }
 
 // FNV-1a over the bytes of a run of doubles.
@@ -200,8 +200,8 @@ uint64_t DirectedRunHash(int frames) {
     b.PlaceRoots();
     // Frame factors of a jittery clock, now and then a slow frame.
     const float frameFactor = f % 53 == 0 ? 3.7f : 1.0f + 0.25f * float(std::sin(f * 1.3));
-    StepRopes(a, RealtimeRopeStep(frameFactor));
-    StepRopes(b, RealtimeRopeStep(frameFactor));
+    StepRopes(a, RopeStep(frameFactor, false));
+    StepRopes(b, RopeStep(frameFactor, false));
   }
   HashRope(hash, a);
   HashRope(hash, b);

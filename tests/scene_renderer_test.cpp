@@ -7,15 +7,15 @@
 #include <filesystem>
 #include <map>
 
+#include "core/random.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
 #include "objects/program_objects.h"
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
 #include "render/render_target.h"
 #include "runtime/director.h"
-#include "runtime/random.h"
 #include "runtime/startup.h"
-#include "runtime/ticks.h"
-#include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
 #include "scenes/picture_flash.h"
 #include "scenes/scene_renderer.h"
@@ -72,8 +72,8 @@ class SceneRendererTest : public testing::Test {
 
   void SetUp() override {
     testgl::ResetState();
-    loadingDone = 1;
-    musicStarted = 1;
+    loader.loadingDone = 1;
+    loader.musicStarted = 1;
     ResetSceneState();
     director = DirectorState{};
     frameFactor = 1;
@@ -110,26 +110,26 @@ std::map<GLuint*, GLuint> SceneRendererTest::saved_;
 TEST_F(SceneRendererTest, WindowBoundsAreExcluded) {
   // Particle frames end before 200.
   Frame(199.9f);
-  EXPECT_FLOAT_EQ(particleClock, 0.005f);
-  EXPECT_FLOAT_EQ(particleFrameFactor, 1);
+  EXPECT_FLOAT_EQ(scene.particleClock, 0.005f);
+  EXPECT_FLOAT_EQ(scene.particleFrameFactor, 1);
   Frame(200);
-  EXPECT_FLOAT_EQ(particleClock, 0.005f);
+  EXPECT_FLOAT_EQ(scene.particleClock, 0.005f);
   // Particle frames before the restart end the frame: the centre follow,
   // which turns ropeA, does not run.
   const float angle = ropeA.angleA;
   Frame(1050);
   EXPECT_FLOAT_EQ(ropeA.angleA, angle);
-  EXPECT_EQ(particleRestarted, 0);
+  EXPECT_EQ(scene.particleRestarted, 0);
   Frame(1054);  // not a particle frame: the layers run
   EXPECT_FLOAT_EQ(ropeA.angleA, angle + 0.005f);
 
   // The close-up drift moves only inside (634, 730).
   Frame(634);
-  EXPECT_EQ(closeUpDrift, 0);
+  EXPECT_EQ(scene.closeUpDrift, 0);
   Frame(634.1f);
-  EXPECT_FLOAT_EQ(closeUpDrift, 0.009f);
+  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.009f);
   Frame(730);
-  EXPECT_FLOAT_EQ(closeUpDrift, 0.009f);
+  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.009f);
 
   // The swell draws its clear colour only inside (1268, 1287).
   EXPECT_EQ(DrawsOfFrame(1268), 0);
@@ -154,31 +154,31 @@ TEST_F(SceneRendererTest, WindowBoundsAreExcluded) {
 TEST_F(SceneRendererTest, ZeroFrameFactorCountsAsOne) {
   frameFactor = 0;
   Frame(100);
-  EXPECT_FLOAT_EQ(particleClock, 0.005f);
-  EXPECT_FLOAT_EQ(particleFrameFactor, 1);
+  EXPECT_FLOAT_EQ(scene.particleClock, 0.005f);
+  EXPECT_FLOAT_EQ(scene.particleFrameFactor, 1);
   Frame(700);
-  EXPECT_FLOAT_EQ(closeUpDrift, 0.009f);
+  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.009f);
   frameFactor = 2;
   Frame(700);
-  EXPECT_FLOAT_EQ(closeUpDrift, 0.027f);
+  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.027f);
 }
 
 // The particle restart and the soft-body shift happen once per run.
 TEST_F(SceneRendererTest, OnceFlagsHoldTheirFirstValue) {
   Frame(760);
-  EXPECT_EQ(sceneOnceFlags & kSoftBodyShiftFrozen, 0);
+  EXPECT_EQ(scene.sceneOnceFlags & kSoftBodyShiftFrozen, 0);
   Frame(760.5f);
-  EXPECT_FLOAT_EQ(softBodyShift, 0.5f / 63);
+  EXPECT_FLOAT_EQ(scene.softBodyShift, 0.5f / 63);
   Frame(800);
-  EXPECT_FLOAT_EQ(softBodyShift, 0.5f / 63);
+  EXPECT_FLOAT_EQ(scene.softBodyShift, 0.5f / 63);
 
   // The field restarts on the first particle frame after 1268, then the
   // frame goes on with the layers (ropeA turns in the centre follow).
   Frame(1290);  // not a particle frame
-  EXPECT_EQ(particleRestarted, 0);
+  EXPECT_EQ(scene.particleRestarted, 0);
   const float angle = ropeA.angleA;
   Frame(1300);
-  EXPECT_EQ(particleRestarted, 1);
+  EXPECT_EQ(scene.particleRestarted, 1);
   EXPECT_EQ(particleColourSet, 1);
   EXPECT_FLOAT_EQ(ropeA.angleA, angle + 0.005f);
 }
@@ -225,12 +225,12 @@ TEST_F(SceneRendererTest, ClosingCards) {
   TicksUseVirtualClock();
   TicksAdvanceVirtual(5000);
   Frame(1765);
-  EXPECT_EQ(sceneOnceFlags & kEndScreenClockStarted, 0);
+  EXPECT_EQ(scene.sceneOnceFlags & kEndScreenClockStarted, 0);
   Frame(1766);
-  EXPECT_FLOAT_EQ(endScreenFirstTick, 5000);
+  EXPECT_FLOAT_EQ(scene.endScreenFirstTick, 5000);
   TicksAdvanceVirtual(4200);  // half of the fade, while the music stands still
   Frame(1766);
-  EXPECT_FLOAT_EQ(endScreenElapsed, 60);
+  EXPECT_FLOAT_EQ(scene.endScreenElapsed, 60);
   const auto half = testgl::ReadPixel(640, 360);
   TicksAdvanceVirtual(4200);
   Frame(1800);
@@ -246,12 +246,12 @@ TEST_F(SceneRendererTest, ClosingCards) {
 // whatever size the window has; the composition then sets the window's own
 // viewport before it draws to the screen.
 TEST_F(SceneRendererTest, ViewportFollowsTheRenderTargetWhileItIsBound) {
-  if (renderTarget == 0) CreateRenderTarget();
+  if (targets.renderTarget == 0) CreateRenderTarget();
   const int savedWidth = windowWidth, savedHeight = windowHeight;
   windowWidth = 1920;
   windowHeight = 1200;
-  glBindFramebuffer(GL_FRAMEBUFFER, renderTarget);
-  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, sceneTexture, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
+  glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.sceneTexture, 0);
   Frame(300);
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);

@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <string>
 
+#include "core/timeline.h"
+#include "objects/object_draw.h"
 #include "objects/object_steps.h"
-#include "runtime/timeline.h"
+#include "runtime/frame_steps.h"
 #include "scenes/scene_lights.h"
 #include "tests/gl_context.h"
 
@@ -29,19 +31,11 @@ int DrawFrame(CSoftObject& body, float t) {
   glLoadIdentity();
   glTranslatef(0, 0, -3);
   glScalef(2.25f, 2.25f, 2.25f);
-  glColor3f(0, 0, 0);
-  glDisable(GL_TEXTURE_2D);
-  EnableColorMaterial();
-  glDisable(GL_BLEND);
-  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
-  glEnable(GL_LIGHTING);
-  glEnable(GL_LIGHT0);
-  glEnable(GL_LIGHT1);
-  SetSoftBodyLights();
+  BeginSoftBodyLighting();
   glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);
   glScalef(0.4f, 0.4f, 0.4f);
   glEnable(GL_DEPTH_TEST);
-  body.Draw();
+  DrawSoftBody(body);
   glFinish();
   int covered = 0;
   const std::vector<unsigned char> rgb = testgl::ReadRgb();

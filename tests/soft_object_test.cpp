@@ -5,9 +5,10 @@
 #include <cmath>
 #include <memory>
 
+#include "core/timeline.h"
 #include "objects/object_steps.h"
 #include "objects/soft_object.h"
-#include "runtime/timeline.h"
+#include "runtime/frame_steps.h"
 #include "tests/lwo2_bytes.h"
 
 using namespace lwo2;

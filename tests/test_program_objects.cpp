@@ -3,6 +3,8 @@
 // to its working directory).
 #include "objects/program_objects.h"
 
+#include "objects/object_draw.h"
+
 CRopeObject ropeA(340.0f, 3.1f, 1.3f);
 CRopeObject ropeB(360.0f, 3.1f, 2.3f);
 CSoftObject softBody(0, 0, 0, 41100.0f, 60.0f, KELVANE_RUN_DIR "/Objects/obj4flak1bone.lwo",

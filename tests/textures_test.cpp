@@ -29,7 +29,7 @@ bool IsRgbaFormat(GLint f) { return f == GL_RGBA || f == GL_RGBA8; }
 
 // Every slot of the texture table back to "not loaded".
 void ClearTextureTable() {
-  loadCounter = 0;
+  loader.loadCounter = 0;
   memset(pictureTable, 0, sizeof pictureTable);
   memset(postTextures, 0, sizeof postTextures);
   memset(greetings, 0, sizeof greetings);
@@ -70,8 +70,8 @@ std::map<std::string, GLuint> Snapshot() {
 
 // Runs one asset-table step with the counter at `step`.
 void RunStep(int step) {
-  loadCounter = step;
-  LoadAssetStep();
+  loader.loadCounter = step;
+  LoadAssetStep(loader.loadCounter);
 }
 
 // Pictures 6-27 cycle through the nine loaded images txt6-9 and txt14-17,

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
+#include "core/timeline.h"
 #include "runtime/director.h"
-#include "runtime/random.h"
-#include "runtime/timeline.h"
 #include "scenes/layers.h"
 #include "tests/gl_context.h"
 

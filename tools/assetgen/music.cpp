@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/startup.h"
+#include "core/audio.h"
 #include "tools/assetgen/assetgen.h"
 #include "tools/assetgen/music_score.h"
 #include "tools/assetgen/music_synth.h"

@@ -7,7 +7,7 @@
 // it, so its frames are the whole show's (--quick-start skips that).
 // Ctrl-C or SIGTERM ends a capture after the frame it is on, keeping what was
 // written (the video made playable); a second one ends it at once.
-#include "render/gl.h"  // GLEW before any other GL header
+#include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -29,16 +29,16 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
+#include "core/audio.h"
+#include "core/stop_signals.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
 #include "render/render_target.h"
-#include "runtime/audio.h"
+#include "runtime/director.h"
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
 #include "runtime/startup.h"
-#include "runtime/stop_signals.h"
-#include "runtime/ticks.h"
-#include "runtime/timeline.h"
 #include "scenes/loader_screen.h"
-#include "runtime/director.h"
 #include "tools/capture/capture_options.h"
 
 extern char** environ;
@@ -424,8 +424,8 @@ bool SetUpCaptureScreen(int width, int height) {
     }
     if (windowWidth == width && windowHeight == height) return true;
   }
-  screenFramebuffer = CreateStandInFramebuffer(width, height);
-  if (!screenFramebuffer) {
+  targets.screenFramebuffer = CreateStandInFramebuffer(width, height);
+  if (!targets.screenFramebuffer) {
     fprintf(stderr, "kelvane12-capture: cannot make a %dx%d framebuffer\n", width, height);
     return false;
   }
@@ -438,8 +438,8 @@ bool SetUpCaptureScreen(int width, int height) {
 
 // The screen image of the frame just drawn, bottom row first.
 void ReadScreen(int width, int height, unsigned char* rgb) {
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, screenFramebuffer);
-  glReadBuffer(screenFramebuffer ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, targets.screenFramebuffer);
+  glReadBuffer(targets.screenFramebuffer ? GL_COLOR_ATTACHMENT0 : GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
@@ -520,10 +520,10 @@ bool RunLoaderScreen(Sink& sink, long* loaderFrames, std::vector<double>* frameT
   const CaptureOptions& o = sink.options;
   const double frameMs = 1000.0 / o.fps;
   fprintf(stderr, "kelvane12-capture: loader screen...\n");
-  while (!musicStarted && !StopSignal()) {
+  while (!loader.musicStarted && !StopSignal()) {
     auto start = Clock::now();
     DrawFrame();
-    if (!musicStarted && o.loader) {
+    if (!loader.musicStarted && o.loader) {
       if (!EmitFrame(sink)) return false;
       ++*loaderFrames;
     }
@@ -669,11 +669,7 @@ int main(int argc, char** argv) {
   glutDisplayFunc(IgnoreDisplay);
   glutMainLoopEvent();  // the window appears and reports its size
   if (!SetUpCaptureScreen(o.width, o.height)) return 1;
-  if (AudioInit(-1, 44100)) {
-    AudioStart();
-    AudioStreamFree(musicStream);
-    musicStream = AudioStreamCreateFile(kMusicFile);
-  }
+  OpenMusic();
   const int16_t* samples = nullptr;
   size_t sampleFrames = 0;
   if (!musicStream || !AudioStreamPcm(musicStream, &samples, &sampleFrames)) {

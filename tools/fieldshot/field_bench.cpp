@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/gl.h"
 #include "particles/particle_field.h"
-#include "render/gl.h"
 #include "scenes/scene_state.h"
 
 #include <GL/glut.h>
@@ -26,10 +26,10 @@ void SceneProjection() {
 // A whole frame of the opening: three passes and one draw of 921 600 points.
 void BM_FieldFrame(benchmark::State& state) {
   SceneProjection();
-  particleFrameFactor = 0.5f;
+  scene.particleFrameFactor = 0.5f;
   for (auto _ : state) {
-    particleClock += 0.0025f;
-    UpdateAndDrawParticleField(300);
+    scene.particleClock += 0.0025f;
+    UpdateAndDrawParticleField(300, scene.particleClock, scene.particleFrameFactor);
     glFinish();
   }
 }
@@ -47,7 +47,7 @@ BENCHMARK(BM_FluidStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // The move pass alone over 921 600 particles.
 void BM_MoveParticles(benchmark::State& state) {
   for (auto _ : state) {
-    MoveParticles();
+    MoveParticles(scene.particleClock, scene.particleFrameFactor);
     glFinish();
   }
 }
@@ -58,7 +58,7 @@ void BM_FieldFrameRestarted(benchmark::State& state) {
   if (particleColourSet == 0) RestartParticleField();
   SceneProjection();
   for (auto _ : state) {
-    UpdateAndDrawParticleField(1300);
+    UpdateAndDrawParticleField(1300, scene.particleClock, scene.particleFrameFactor);
     glFinish();
   }
 }

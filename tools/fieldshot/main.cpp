@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/gl.h"
 #include "particles/particle_field.h"
-#include "render/gl.h"
 #include "scenes/scene_state.h"
 
 #include <GL/glut.h>
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   }
   SetUpParticleField(o.base);
 
-  particleClock = o.clockStart;
+  scene.particleClock = o.clockStart;
   float demoTime = o.timeStart;
   auto start = std::chrono::steady_clock::now();
   for (int frame = 0; frame < o.frames; ++frame) {
@@ -151,14 +151,15 @@ int main(int argc, char** argv) {
     gluPerspective(35, 1, 0.1, 100);
     glMatrixMode(GL_MODELVIEW);
     float f = o.frameFactor == 0 ? 1.0f : o.frameFactor;
-    particleFrameFactor = f;
-    particleClock += 0.005f * f;
+    scene.particleFrameFactor = f;
+    scene.particleClock += 0.005f * f;
     bool shot = frame % o.every == 0 || frame == o.frames - 1;
     if (shot || !o.quick) {
-      UpdateAndDrawParticleField(static_cast<int>(demoTime));
+      UpdateAndDrawParticleField(static_cast<int>(demoTime), scene.particleClock,
+                                 scene.particleFrameFactor);
     } else {
       StepParticleFluid();
-      MoveParticles();
+      MoveParticles(scene.particleClock, scene.particleFrameFactor);
     }
     demoTime += f * 0.333f;
 
@@ -172,7 +173,7 @@ int main(int argc, char** argv) {
       double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       fprintf(stderr, "frame %d/%d (clock %.3f, T %.1f) -> %s%s  [%.1f s]\n", frame + 1,
-              o.frames, particleClock, demoTime, o.out.c_str(), name, seconds);
+              o.frames, scene.particleClock, demoTime, o.out.c_str(), name, seconds);
       PrintFieldStats();
     }
     glutSwapBuffers();

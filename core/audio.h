@@ -9,6 +9,17 @@
 
 using MusicStream = uint32_t;  // 0: no stream
 
+// The music file, relative to the run directory.
+constexpr const char* kMusicFile = "q-lune - selvara (kelvane edit).mp3";
+// The show's music: 0 until OpenMusic has decoded it.
+extern MusicStream musicStream;
+
+// Opens the output (AudioInit at 44.1 kHz, then AudioStart) and decodes
+// kMusicFile into musicStream, replacing any earlier stream. Returns false,
+// leaving musicStream as it was, when the audio library does not start; a
+// file that does not decode leaves musicStream 0 (the decoder says why).
+bool OpenMusic();
+
 // Opens the default output (device -1) at the given rate. Returns true when
 // playback is available; without an audio device it reports one line and
 // falls back to a silent output whose position runs on a monotonic clock.

@@ -1,4 +1,4 @@
-#include "runtime/audio.h"
+#include "core/audio.h"
 
 #include <SDL/SDL.h>
 #include <mpg123.h>
@@ -14,8 +14,8 @@
 #include <mutex>
 #include <vector>
 
-#include "runtime/music_clock.h"
-#include "runtime/ticks.h"
+#include "core/music_clock.h"
+#include "core/ticks.h"
 
 namespace {
 
@@ -212,6 +212,16 @@ void UseSilentOutput() {
 }  // namespace
 
 // Opens the output; falls back to a silent one without a device.
+MusicStream musicStream = 0;
+
+bool OpenMusic() {
+  if (!AudioInit(-1, 44100)) return false;
+  AudioStart();
+  AudioStreamFree(musicStream);
+  musicStream = AudioStreamCreateFile(kMusicFile);
+  return true;
+}
+
 bool AudioInit(int device, int frequency) {
   if (frequency > 0) outputRate = frequency;
   if (output == Output::Virtual || output == Output::Device) return true;

@@ -1,4 +1,4 @@
-#include "runtime/ticks.h"
+#include "core/ticks.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "runtime/music_clock.h"
+#include "core/music_clock.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "runtime/stop_signals.h"
+#include "core/stop_signals.h"
 
 #include <signal.h>
 

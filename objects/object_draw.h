@@ -1,0 +1,13 @@
+// Immediate-mode drawing of the simulated objects (the GL side of objects/).
+#pragma once
+#include "core/gl.h"
+#include "objects/rope_object.h"
+#include "objects/soft_object.h"
+
+// A rope bundle: mode 0 lines (plain before demo time 200, shaded by reach
+// after), 1 textured quads with the given texture, anything else nothing.
+void DrawRope(CRopeObject& rope, int mode, float demoTime, GLuint texture);
+// Lit triangles, grey spring lines and red points.
+void DrawSoftBody(const CSoftObject& body);
+// Draws the springs of a body as lines, lighting off around them.
+void DrawSpringLines(const CSoftObject& body);
