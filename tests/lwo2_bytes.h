@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -62,7 +63,9 @@ inline std::string Vmap(const char* type, const std::string& name, const std::ve
 class TempFile {
  public:
   explicit TempFile(const std::string& bytes) {
-    char name[] = "/tmp/k12-lwo2-XXXXXX";
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/k12-lwo2-XXXXXX";
+    char* name = pattern.data();
     int fd = mkstemp(name);
     path_ = name;
     if (fd >= 0) {

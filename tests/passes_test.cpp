@@ -256,7 +256,8 @@ TEST_F(Passes, PanelBlendsByAlphaAndRestoresState) {
 }
 
 TEST(ReadWholeFile, KeepsLineEndsAndRefusesMissingOrEmptyFiles) {
-  char dir[] = "/tmp/k12-readXXXXXX";
+  std::string dirName = testing::TempDir() + "k12-readXXXXXX";
+  char* dir = dirName.data();
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string crlf = std::string(dir) + "/crlf.glsl";
   const std::string empty = std::string(dir) + "/empty.glsl";

@@ -3,8 +3,10 @@
 // with a message; a crash, a hang or an out-of-bounds read is a finding.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "objects/soft_object.h"
 
@@ -14,12 +16,15 @@ namespace {
 // A body to load into: built once from an empty FORM.
 CSoftObject& Body() {
   static CSoftObject* body = [] {
-    const char* path = "/tmp/k12-fuzz-empty.lwo";
-    if (FILE* f = fopen(path, "wb")) {
+    const char* tmp = getenv("TMPDIR");
+    const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/k12-fuzz-empty.lwo";
+    if (FILE* f = fopen(path.c_str(), "wb")) {
       fwrite("FORM\0\0\0\4LWO2", 1, 12, f);
       fclose(f);
     }
-    return new CSoftObject(0, 0, 0, 1, 1, path, 0, 1, 1);
+    CSoftObject* loaded = new CSoftObject(0, 0, 0, 1, 1, path.c_str(), 0, 1, 1);
+    remove(path.c_str());
+    return loaded;
   }();
   return *body;
 }
