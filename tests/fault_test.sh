@@ -4,23 +4,8 @@
 # Each case expects a message, an exit status and nothing left behind.
 # usage: fault_test.sh CASE RUNDIR [MESHINFO]   (the GL cases run under xvfb-run)
 # Exit 77 tells ctest the case was skipped (run directory not generated yet).
-set -u
-case_name=$1
-run=$2
+. "$(dirname "$0")/program_common.sh"
 meshinfo=${3:-}
-music="q-lune - selvara (kelvane edit).mp3"
-work=$(mktemp -d /tmp/k12-fault.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
-need_assets() {
-  [ -f "$run/$music" ] && [ -f "$run/gfx/panel.png" ] || { echo "run directory incomplete, skipped"; exit 77; }
-}
-# A copy of the run directory made of links, so single files can be replaced.
-link_run_dir() {
-  mkdir -p "$work/run"
-  for entry in "$run"/*; do ln -s "$entry" "$work/run/$(basename "$entry")"; done
-}
 # Replaces one linked file of the copy with its first half.
 cut_in_half() {
   rm "$work/run/$1"

@@ -2,21 +2,7 @@
 # The show and the capture tool as whole programs, on the real run directory.
 # usage: program_test.sh CASE RUNDIR   (the GL cases run under xvfb-run)
 # Exit 77 tells ctest the case was skipped (run directory not generated yet).
-set -u
-case_name=$1
-run=$2
-music="q-lune - selvara (kelvane edit).mp3"
-work=$(mktemp -d /tmp/k12-program.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
-need_assets() {
-  [ -f "$run/$music" ] && [ -f "$run/gfx/panel.png" ] || { echo "run directory incomplete, skipped"; exit 77; }
-}
-# A copy of the run directory made of links, so single files can be removed.
-link_run_dir() {
-  for entry in "$run"/*; do ln -s "$entry" "$work/run/$(basename "$entry")"; done
-}
+. "$(dirname "$0")/program_common.sh"
 # The brightest grey level (0 to 1) of a SIZExSIZE square at X,Y of an image.
 brightest() {
   convert "$1" -crop "$2x$2+$3+$4" +repage -colorspace Gray -format '%[fx:maxima]' info:
