@@ -1,6 +1,8 @@
-// The four simulated objects of the show, built before main in this order
-// (ropeA, ropeB, softBody, wireBody) and destroyed in reverse at exit.
-// Defined in program_objects.cpp, which only the show's executables compile.
+// The four simulated objects of the show, built before main and destroyed in
+// reverse at exit. The ropes (program_objects.cpp) need no files; the two
+// mesh bodies (program_meshes.cpp) load their meshes relative to the working
+// directory during static initialisation, so a program that uses them starts
+// in the run directory.
 #pragma once
 #include "objects/rope_object.h"
 #include "objects/soft_object.h"

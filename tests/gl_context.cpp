@@ -2,9 +2,27 @@
 
 #include <GL/glut.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
+
+namespace {
+// The show's mesh bodies load their meshes relative to the working directory
+// while statics are built, so this program starts in the run directory first.
+struct StartInRunDirectory {
+  StartInRunDirectory() {
+    if (chdir(KELVANE_RUN_DIR) != 0) {
+      std::perror(KELVANE_RUN_DIR);
+      std::exit(1);
+    }
+  }
+};
+StartInRunDirectory startInRunDirectory __attribute__((init_priority(101)));
+}  // namespace
 
 namespace testgl {
 
