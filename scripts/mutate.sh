@@ -9,13 +9,19 @@
 # whether the fault was caught, and puts the file back. The source tree is
 # never touched. At the end it prints a summary by folder.
 #
-# usage: sh scripts/mutate.sh [--table FILE] [--only REGEX] [--tests REGEX] [--keep]
-#   --table FILE   the mutant table (default scripts/mutants.txt)
+# The suite runs label by label, quickest first (sim, gl, audio, assets,
+# program, fuzz), and stops at the first failure, so a caught mutant costs
+# little; a missed one costs the whole suite.
+#
+# usage: sh scripts/mutate.sh [--table FILE] [--only REGEX] [--tests REGEX] [--work DIR] [--check]
+#   --table FILE   one mutant table (default: every scripts/mutants/*.txt)
 #   --only REGEX   run only the mutants whose file or fault matches REGEX
 #   --tests REGEX  run only the ctest tests matching REGEX (quicker, less strict)
-#   --keep         keep the scratch directory (its path is printed)
+#   --work DIR     scratch directory to use and keep; a later run reuses its
+#                  build, so only what changed since is rebuilt
+#   --check        only check that every mutant's text occurs exactly once
 #
-# The table: records separated by blank lines, one "key: value" per line.
+# The tables: records separated by blank lines, one "key: value" per line.
 #   file:       path relative to the source root
 #   find:       the exact text to replace (must occur exactly once in the file)
 #   replace:    its replacement
@@ -24,34 +30,53 @@
 # Lines starting with # are comments. "\n" in find or replace is a new line.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-table="$top/scripts/mutants.txt"
+table=""
 only=""
 tests=""
-keep=0
-usage() { sed -n '12,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+work=""
+check=0
+usage() { sed -n '16,22p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
     --table) [ $# -ge 2 ] || usage; table=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
     --only) [ $# -ge 2 ] || usage; only=$2; shift 2 ;;
     --tests) [ $# -ge 2 ] || usage; tests=$2; shift 2 ;;
-    --keep) keep=1; shift ;;
+    --work) [ $# -ge 2 ] || usage; work=$2; shift 2 ;;
+    --check) check=1; shift ;;
     *) usage ;;
   esac
 done
-[ -f "$table" ] || { echo "mutate: no table $table" >&2; exit 2; }
+if [ -n "$table" ]; then
+  [ -f "$table" ] || { echo "mutate: no table $table" >&2; exit 2; }
+  tables=$table
+else
+  tables=$(ls "$top"/scripts/mutants/*.txt)
+fi
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/k12-mutate.XXXXXX")
-cleanup() {
-  if [ $keep -eq 1 ]; then echo "scratch kept in $scratch"; else rm -rf "$scratch"; fi
-}
-trap cleanup EXIT
+if [ -n "$work" ]; then
+  mkdir -p "$work" || exit 1
+  scratch=$(cd "$work" && pwd)
+  trap 'echo "scratch kept in $scratch"' EXIT
+else
+  scratch=$(mktemp -d "${TMPDIR:-/tmp}/k12-mutate.XXXXXX")
+  trap 'rm -rf "$scratch"' EXIT
+fi
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-echo "mutate: copying the tracked files to $scratch/src"
-mkdir -p "$scratch/src"
-(cd "$top" && git ls-files -z | tar --null --ignore-failed-read -T - -cf -) | tar -x -C "$scratch/src"
 src=$scratch/src
+echo "mutate: copying the tracked files to $src"
+rm -rf "$src.new" && mkdir -p "$src.new"
+(cd "$top" && git ls-files -z | tar --null --ignore-failed-read -T - -cf -) | tar -x -C "$src.new"
+# Files whose contents did not change keep their times, so a reused build
+# rebuilds only what changed.
+if [ -d "$src" ]; then
+  (cd "$src.new" && find . -type f) | while read -r f; do
+    cmp -s "$src.new/$f" "$src/$f" && touch -r "$src/$f" "$src.new/$f"
+  done
+  rm -rf "$src"
+fi
+mv "$src.new" "$src"
 build=$scratch/build
 log=$scratch/log.txt
 
@@ -68,19 +93,44 @@ perl -e '
     next unless exists $f{file};
     die "mutant without find/replace/fault: $rec" unless exists $f{find} && exists $f{replace} && exists $f{fault};
     print join("\x1f", $f{file}, $f{find}, $f{replace}, $f{fault}, $f{equivalent} // ""), "\n";
-  }' "$table" > "$records"
+  }' $tables > "$records"
 
 run_suite() {  # exit status of the suite, stopping at the first failure
   if [ -n "$tests" ]; then
     (cd "$build" && ctest --stop-on-failure -R "$tests" >>"$log" 2>&1)
-  else
-    (cd "$build" && ctest --stop-on-failure >>"$log" 2>&1)
+    return
   fi
+  for label in sim gl audio assets program fuzz; do
+    (cd "$build" && ctest --stop-on-failure -L "^$label\$" >>"$log" 2>&1) || return 1
+  done
 }
+# Replaces the one occurrence of FIND with REPLACE in the file, as plain text;
+# fails, leaving the file as it was, when FIND does not occur exactly once.
+apply_mutant() {
+  FIND=$2 REPLACE=$3 perl -0777 -i -e '
+      my ($f, $r) = ($ENV{FIND}, $ENV{REPLACE});
+      s/\\n/\n/g for ($f, $r);
+      my $text = <>;
+      my $count = () = $text =~ /\Q$f\E/g;
+      if ($count != 1) { print $text; exit 3; }
+      $text =~ s/\Q$f\E/$r/;
+      print $text;' "$1"
+}
+
+if [ $check -eq 1 ]; then
+  bad=0
+  while IFS=$(printf '\037') read -r file find replace fault equivalent <&3; do
+    cp "$src/$file" "$scratch/original" 2>/dev/null || { echo "no file: $file"; bad=1; continue; }
+    apply_mutant "$src/$file" "$find" "$replace" || { echo "stale: $file: $fault"; bad=1; }
+    cp "$scratch/original" "$src/$file"
+  done 3< "$records"
+  echo "mutate: $(wc -l < "$records") mutants checked"
+  exit $bad
+fi
 build_all() { cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; }
 
 echo "mutate: building (log in $log)"
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >>"$log" 2>&1
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >>"$log" 2>&1
 build_all || { echo "mutate: the unchanged tree does not build" >&2; exit 1; }
 echo "mutate: running the suite on the unchanged tree"
 run_suite || { echo "mutate: the suite fails on the unchanged tree; see $log" >&2; exit 1; }
@@ -101,30 +151,27 @@ while IFS=$(printf '\037') read -r file find replace fault equivalent <&3; do
   target=$src/$file
   cp "$target" "$scratch/original"
   # Exactly one occurrence, replaced as plain text (no pattern characters).
-  if ! FIND=$find REPLACE=$replace perl -0777 -i -e '
-      my ($f, $r) = ($ENV{FIND}, $ENV{REPLACE});
-      s/\\n/\n/g for ($f, $r);
-      my $text = <>;
-      my $count = () = $text =~ /\Q$f\E/g;
-      if ($count != 1) { print $text; exit 3; }
-      $text =~ s/\Q$f\E/$r/;
-      print $text;' "$target"; then
+  if ! apply_mutant "$target" "$find" "$replace"; then
     cp "$scratch/original" "$target"
     printf '%s\tstale\t%s\t%s\n' "$folder" "$file" "$fault" >> "$results"
     printf '[%d/%d] STALE       %s: the text does not occur exactly once\n' "$n" "$total" "$file"
     continue
   fi
   echo "=== mutant $n: $file: $fault" >> "$log"
+  by=""
   if ! build_all; then
     verdict=no-build
   elif run_suite; then
     verdict=missed
   else
+    # The test that failed first, from this mutant's part of the log.
+    by=$(awk '/^=== mutant/ { t = "" } /\*\*\*Failed|\(Failed\)|Exception/ && t == "" {
+                t = $0; sub(/^.*: /, "", t); sub(/ \..*$/, "", t) } END { print t }' "$log")
     verdict=caught
   fi
   cp "$scratch/original" "$target"
-  printf '%s\t%s\t%s\t%s\n' "$folder" "$verdict" "$file" "$fault" >> "$results"
-  printf '[%d/%d] %-11s %s: %s\n' "$n" "$total" "$verdict" "$file" "$fault"
+  printf '%s\t%s\t%s\t%s\t%s\n' "$folder" "$verdict" "$file" "$fault" "${by:-}" >> "$results"
+  printf '[%d/%d] %-11s %s: %s%s\n' "$n" "$total" "$verdict" "$file" "$fault" "${by:+ (by $by)}"
 done 3< "$records" < /dev/null
 build_all || true
 
@@ -144,3 +191,4 @@ awk -F'\t' '
            all_t ? sprintf(" (%d %%)", 100 * all_c / all_t) : ""
   }' "$results"
 grep -q "	stale	" "$results" && echo "Some mutants are stale: update their find text." || true
+echo "Each mutant's verdict: $results"
