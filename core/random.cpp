@@ -1,5 +1,7 @@
 #include "core/random.h"
 
+#include <cstdlib>
+
 namespace {
 constexpr int kStateWords = 624;
 constexpr int kMiddle = 397;
@@ -43,3 +45,5 @@ uint32_t RandomU32() {
 double RandomUnit() {
   return static_cast<double>(RandomU32()) * 2.3283064365386963e-10;
 }
+
+int Rand15() { return rand() & 0x7FFF; }

@@ -1,5 +1,5 @@
 // The program-wide MT19937 generator (32-bit, 624-word state) and its unit draw.
-// Every random choice of the show comes from this one stream, seeded with 38
+// Every random choice made while the show plays comes from this stream, seeded with 38
 // at start-up, so every run makes the same choices in the same order.
 #pragma once
 #include <cstdint>
@@ -10,3 +10,8 @@ void RandomSeed(uint32_t seed);
 uint32_t RandomU32();
 // RandomU32() * 2^-32: a double in [0, 1), never 1.
 double RandomUnit();
+
+// The C library's rand() as a value 0 to 32767, whatever its RAND_MAX: the
+// rope roots and the point cloud draw from this second stream (the point
+// cloud reseeds it with srand for its motion).
+int Rand15();

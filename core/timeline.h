@@ -41,6 +41,22 @@ constexpr TimeWindow kLoweredRopeWindow{1062.5f, 1072.5f};  // rope layer lowere
 constexpr TimeWindow kSwellWindow{1268, kSceneBaseTime};    // orange flicker, the soft body grows
 constexpr TimeWindow kFieldAgainWindow{1295, 1406};    // the particle field's second run
 constexpr TimeWindow kJitteredChainWindow{1420, 1495}; // the chain's jittered first arrangement
+// The particle-field intro holds the frame alone until this time.
+constexpr float kIntroEnd = 200;
+// Windows of one layer each, named here so that every bound of the show is
+// read in one place.
+constexpr TimeWindow kWireWindow{200, 630};            // the wire head and its figures
+constexpr TimeWindow kFirstChainWindow{400, 630};      // the icosahedron chain's first run
+constexpr TimeWindow kLastChainWindow{1420, 1700};     // the chain's last run
+constexpr TimeWindow kFirstPulseWindow{400, 600};      // pulse figures before their main run
+constexpr TimeWindow kPulseWindow{700, 1700};          // the pulse figures' main run
+constexpr TimeWindow kOrbitWindow{640, 1520};          // the camera circles ropeA's centre
+constexpr TimeWindow kPictureFlashWindow{840, 1720};   // the picture flash, outside its gaps
+constexpr TimeWindow kWideLayersWindow{867, 1100};     // every layer drawn half as large again
+constexpr TimeWindow kSoftBodyShiftWindow{760, 823};   // the soft body's shift, taken once
+constexpr TimeWindow kLateTurnWindow{1100, 1300};      // the rope turn about the centre's x
+constexpr TimeWindow kFieldReturnFade{1282, 1288};     // the fade before the particle field returns
+constexpr float kEndScreenAfter = 1765;                // the end screen fades in after this
 // The picture flash is held back from the field-only window to past the
 // chain interlude and the lowered ropes.
 constexpr ExactTimeWindow kPictureFlashHold{1049, 1078.2231755859375};

@@ -4,6 +4,8 @@
 // their state.
 #include "objects/object_draw.h"
 
+#include "core/timeline.h"
+
 #include <algorithm>
 
 namespace {
@@ -35,7 +37,7 @@ void DrawRope(CRopeObject& rope, int mode, float demoTime, GLuint texture) {
   glDisable(GL_LIGHTING);
   if (mode == 0) {
     glLineWidth(1.0f);
-    if (demoTime < 200) {
+    if (demoTime < kIntroEnd) {
       glDisable(GL_TEXTURE_2D);
       glEnable(GL_BLEND);
       glBlendFunc(GL_SRC_COLOR, GL_DST_COLOR);

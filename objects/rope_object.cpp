@@ -7,6 +7,8 @@
 
 #include "objects/rope_object.h"
 
+#include "core/random.h"
+
 namespace {
 const Vec3d kGravity = {0, 0, 0};  // program-wide rope gravity; nothing changes it
 constexpr double kStartRadius = 0.2;     // roots lie on this sphere
@@ -15,8 +17,6 @@ constexpr float kCoreRadius = 0.2f;      // PushFromCore acts inside it
 constexpr float kCollisionRadius = 0.1f; // particles inside are thrown back out
 constexpr double kDragReach = 0.14;
 
-// A draw of rand() as a value 0 to 32767, whatever the library's RAND_MAX.
-int Rand15() { return rand() & 0x7FFF; }
 // A random component in [-0.5, 0.5].
 float RandomComponent() { return float(Rand15()) / 32767.0f - 0.5f; }
 

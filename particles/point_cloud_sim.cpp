@@ -32,8 +32,6 @@ int cellStart[kGridSize + 1];
 int cellPoints[kCloudPoints];
 int pointCell[kCloudPoints][3];
 
-// A draw of rand() as a value 0 to 32767, whatever the library's RAND_MAX.
-int Rand15() { return rand() & 0x7FFF; }
 
 // Cell coordinate of one point coordinate; points outside the cube (or not
 // numbers) go to the border cells, which keeps adjacent points adjacent.

@@ -40,10 +40,6 @@ constexpr float kTextCardStarts[5] = {1075.6f, 1101.7f, 1127.9f, 1154.0f, 1172.2
 constexpr float kTextCardFade = 23.6087646484375f;
 constexpr GLbitfield kAllAttributes = 0xFFFFF;
 
-// a < t < b, for the windows only one test of the scene uses; the shared
-// ones are named in core/timeline.h.
-bool Within(float t, float a, float b) { return TimeWindow{a, b}.Holds(t); }
-
 // The scene's viewport and aspect. The render target is 1280x720 whatever
 // the window is: on a larger desktop (the full-screen window fallback) the
 // window size would crop the scene, so while the render target is bound the
@@ -134,7 +130,7 @@ bool RunParticleFrame(float t, float f) {
 
   scene.particleFrameFactor = f;
   scene.particleClock += 0.005f * f;
-  if (t > 1268 && scene.particleRestarted == 0) {
+  if (t > kSwellWindow.from && scene.particleRestarted == 0) {
     RestartParticleField();
     scene.particleRestarted = 1;
   }
@@ -171,7 +167,7 @@ void SetUpLayers(float t) {
   glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
   glEnable(GL_NORMALIZE);
   glScalef(4.5f, 4.5f, 4.5f);
-  if (Within(t, 867, 1100)) glScalef(1.5f, 1.5f, 1.5f);
+  if (kWideLayersWindow.Holds(t)) glScalef(1.5f, 1.5f, 1.5f);
   glScalef(0.5f, 0.5f, 0.5f);
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, pictureTable[kLayerPicture]);
@@ -194,7 +190,7 @@ void OrbitCamera(float t) {
 }
 
 bool InOrbitWindow(float t) {
-  return t > 640 && t < 1520 && !kCloseUpWindow.Holds(t) && !kSlowMotionScene.Holds(t) &&
+  return kOrbitWindow.Holds(t) && !kCloseUpWindow.Holds(t) && !kSlowMotionScene.Holds(t) &&
          !kFieldOnlyWindow.Holds(t) && !kLoweredRopeWindow.Holds(t);
 }
 
@@ -215,13 +211,13 @@ void DrawSoftBodyLayer(float t, float f) {
     glTranslatef(scene.closeUpDrift, 0, 0);
   }
   if (kSwellWindow.Holds(t)) {
-    const float w = (t - 1268) / 19 - 1;
+    const float w = (t - kSwellWindow.from) / 19 - 1;
     const float s = (w * w * w + 1) * 2.25f + 1;
     glScalef(s, s, s);
   }
-  if (Within(t, 760, 823)) {
+  if (kSoftBodyShiftWindow.Holds(t)) {
     if (!(scene.sceneOnceFlags & kSoftBodyShiftFrozen)) {
-      scene.softBodyShift = (t - 760) / 63;
+      scene.softBodyShift = (t - kSoftBodyShiftWindow.from) / 63;
       scene.sceneOnceFlags |= kSoftBodyShiftFrozen;
     }
     glTranslatef(0.6f * scene.softBodyShift, 0, 0);
@@ -232,14 +228,14 @@ void DrawSoftBodyLayer(float t, float f) {
 }
 
 bool InPulseWindow(float t) {
-  return (Within(t, 400, 600) || t > 700) && t < 1700 && !kFieldOnlyWindow.Holds(t) &&
+  return (kFirstPulseWindow.Holds(t) || kPulseWindow.Holds(t)) && !kFieldOnlyWindow.Holds(t) &&
          !kChainInterlude.Holds(t) && !kLoweredRopeWindow.Holds(t) && !kSwellWindow.Holds(t) &&
          !kFieldAgainWindow.Holds(t);
 }
 
 // The flash's window; its upper bound only holds in double precision.
 bool InPictureFlashWindow(float t, double exact) {
-  return t > 840 && t < 1720 && !kPictureFlashHold.Holds(exact) &&
+  return kPictureFlashWindow.Holds(t) && !kPictureFlashHold.Holds(exact) &&
          !kSwellWindow.Holds(t) && !kFieldAgainWindow.Holds(t) && !kJitteredChainWindow.Holds(t);
 }
 
@@ -268,13 +264,13 @@ void DriftRopeCentres(float t) {
 }
 
 bool InPointCloudWindow(float t) {
-  return t > 200 && !kBonfireGap.Holds(t) && !kSwellWindow.Holds(t) &&
+  return t > kIntroEnd && !kBonfireGap.Holds(t) && !kSwellWindow.Holds(t) &&
          !kFieldOnlyWindow.Holds(t) && !kFieldAgainWindow.Holds(t);
 }
 
 bool InChainWindow(float t) {
-  return Within(t, 400, 630) || kCloseUpWindow.Holds(t) || kSlowMotionScene.Holds(t) ||
-         kChainInterlude.Holds(t) || Within(t, 1420, 1700);
+  return kFirstChainWindow.Holds(t) || kCloseUpWindow.Holds(t) || kSlowMotionScene.Holds(t) ||
+         kChainInterlude.Holds(t) || kLastChainWindow.Holds(t);
 }
 
 // The rope layer's body runs with both layer switches on outside its gaps,
@@ -306,10 +302,10 @@ void DrawClosingOverlays(float t) {
   DrawTimedCard(greetings[15], static_cast<float>(1298 + 15 * 4.4 * 1.64), 1.2f, 33, 1.2f);
   glPopAttrib();
 
-  if (Within(t, 1282, 1288)) FadeToBlack((t - 1282) / 6);
+  if (kFieldReturnFade.Holds(t)) FadeToBlack((t - kFieldReturnFade.from) / 6);
 
   // The end screen fades in on the wall clock, whatever the music does.
-  if (t > 1765) {
+  if (t > kEndScreenAfter) {
     if (!(scene.sceneOnceFlags & kEndScreenClockStarted)) {
       scene.endScreenFirstTick = static_cast<float>(TickCountMs());
       scene.sceneOnceFlags |= kEndScreenClockStarted;
@@ -335,7 +331,7 @@ void RenderScene() {
   SetUpSceneFrame();
   const float t = demoTime;
 
-  if (kFieldOnlyWindow.Holds(t) || kFieldAgainWindow.Holds(t) || t < 200) {
+  if (kFieldOnlyWindow.Holds(t) || kFieldAgainWindow.Holds(t) || t < kIntroEnd) {
     if (RunParticleFrame(t, f)) return;
   }
 
@@ -353,12 +349,12 @@ void RenderScene() {
   glDisable(GL_TEXTURE_2D);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
-  if (Within(t, 200, 630)) DrawWireLayer();
+  if (kWireWindow.Holds(t)) DrawWireLayer();
   if (InPulseWindow(t)) DrawPulseFigures();
 
   glDisable(GL_CULL_FACE);
   // A zero x of the centre makes this a turn about a zero axis.
-  if (t < 450 || Within(t, 1100, 1300))
+  if (t < 450 || kLateTurnWindow.Holds(t))
     glRotatef(35, 0, static_cast<float>(ropeA.centre[0]), 0);
   glDisable(GL_LINE_SMOOTH);
 
