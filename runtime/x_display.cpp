@@ -43,13 +43,16 @@ bool SupportsFullScreenState(Display* display) {
 }
 }  // namespace
 
+// The probe's connection is kept until the program ends: a server that
+// resets when its last client leaves (Xvfb does by default) would otherwise
+// reset between this probe and GLUT's own connection, and GLUT would fail.
 bool CanOpenDisplay() {
+  static Display* probe = nullptr;
+  if (probe) return true;
   const char* name = getenv("DISPLAY");
   if (!name || !*name) return false;
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) return false;
-  XCloseDisplay(display);
-  return true;
+  probe = XOpenDisplay(nullptr);
+  return probe != nullptr;
 }
 
 bool WindowManagerDoesFullScreen() {
