@@ -13,10 +13,12 @@
 # program, fuzz), and stops at the first failure, so a caught mutant costs
 # little; a missed one costs the whole suite.
 #
-# usage: sh scripts/mutate.sh [--table FILE] [--only REGEX] [--tests REGEX] [--work DIR] [--check]
+# usage: sh scripts/mutate.sh [--table FILE] [--only REGEX] [--tests REGEX]
+#                             [--targets "T..."] [--work DIR] [--check]
 #   --table FILE   one mutant table (default: every scripts/mutants/*.txt)
 #   --only REGEX   run only the mutants whose file or fault matches REGEX
 #   --tests REGEX  run only the ctest tests matching REGEX (quicker, less strict)
+#   --targets T    build only these targets (with --tests: what those tests run)
 #   --work DIR     scratch directory to use and keep; a later run reuses its
 #                  build, so only what changed since is rebuilt
 #   --check        only check that every mutant's text occurs exactly once
@@ -33,14 +35,16 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 table=""
 only=""
 tests=""
+targets=""
 work=""
 check=0
-usage() { sed -n '16,22p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '16,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
     --table) [ $# -ge 2 ] || usage; table=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
     --only) [ $# -ge 2 ] || usage; only=$2; shift 2 ;;
     --tests) [ $# -ge 2 ] || usage; tests=$2; shift 2 ;;
+    --targets) [ $# -ge 2 ] || usage; targets=$2; shift 2 ;;
     --work) [ $# -ge 2 ] || usage; work=$2; shift 2 ;;
     --check) check=1; shift ;;
     *) usage ;;
@@ -128,6 +132,12 @@ if [ $check -eq 1 ]; then
   exit $bad
 fi
 build_all() { cmake --build "$build" -j"$(nproc)" >>"$log" 2>&1; }
+# After a mutant: only the --targets when given, else everything.
+build_mutant() {
+  [ -n "$targets" ] || { build_all; return; }
+  # shellcheck disable=SC2086 # a list of target names
+  cmake --build "$build" -j"$(nproc)" --target $targets >>"$log" 2>&1
+}
 
 echo "mutate: building (log in $log)"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >>"$log" 2>&1
@@ -159,7 +169,7 @@ while IFS=$(printf '\037') read -r file find replace fault equivalent <&3; do
   fi
   echo "=== mutant $n: $file: $fault" >> "$log"
   by=""
-  if ! build_all; then
+  if ! build_mutant; then
     verdict=no-build
   elif run_suite; then
     verdict=missed
