@@ -1,7 +1,7 @@
 #!/bin/sh
 # The show, the capture tool and the mesh tool under faults and bad input:
 # signals, failing writes, hostile file names, a broken ffmpeg, damaged files.
-# usage: fault_test.sh CASE RUNDIR [MESHINFO]   (the GL cases run under xvfb-run)
+# usage: fault_test.sh CASE RUNDIR [MESHINFO]   (the GL cases run on a virtual X server)
 . "$(dirname "$0")/program_common.sh"
 meshinfo=${3:-}
 # Video and audio frames of an MP4, as "video,N audio,M".

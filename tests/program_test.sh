@@ -1,6 +1,6 @@
 #!/bin/sh
 # The show and the capture tool as whole programs, on the real run directory.
-# usage: program_test.sh CASE RUNDIR   (all but "startup" run under xvfb-run)
+# usage: program_test.sh CASE RUNDIR   (all but "startup" run on a virtual X server)
 . "$(dirname "$0")/program_common.sh"
 # The brightest grey level (0 to 1) of a crop WxH+X+Y of an image.
 brightest() { convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:maxima]' info:; }
