@@ -232,6 +232,7 @@ TEST(KeyTrack, ReplayFiresEachEntryOnceAfterItsTimeInFileOrder) {
 
 TEST(KeyTrack, RecordedLiveKeysReplayToTheSameState) {
   const std::string path = ::testing::TempDir() + "recorded.dat";
+  std::remove(path.c_str());  // the recorder appends
   setenv("KELVANE_RECORD", path.c_str(), 1);
   StartKeyRecording();
   unsetenv("KELVANE_RECORD");

