@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "core/music_clock.h"
@@ -43,15 +44,10 @@ TEST(Random, DrawsMatchTheStandardGeneratorAndUnitsLieBelowOne) {
 TEST(Ticks, VirtualTicksRoundToTheMillisecondAndRealTicksAdvance) {
   const uint32_t real = TickCountMs();
   TicksUseVirtualClock();
-  const uint32_t expected[] = {0, 33, 67, 100, 133, 167, 200};
-  for (int k = 0; k < 7; ++k) {
-    EXPECT_EQ(TickCountMs(), expected[k]) << k;
-    TicksAdvanceVirtual(1000.0 / 30.0);
-  }
-  for (int k = 7; k < 30; ++k) TicksAdvanceVirtual(1000.0 / 30.0);
-  EXPECT_EQ(TickCountMs(), 1000u);
+  for (int k = 0; k <= 30; ++k, TicksAdvanceVirtual(1000.0 / 30.0))
+    EXPECT_EQ(TickCountMs(), uint32_t(std::lround(k * 100 / 3.0))) << k;  // 0, 33, 67, 100, ...
   TicksAdvanceVirtual(-500.0);  // never backwards
-  EXPECT_EQ(TickCountMs(), 1000u);
+  EXPECT_EQ(TickCountMs(), 1033u);
   TicksUseRealClock();
   EXPECT_GE(TickCountMs(), real);
 }
@@ -87,17 +83,14 @@ std::vector<std::pair<double, uint64_t>> Play(MusicClock& clock, double speed, d
 // before by a few percent at most, the position never goes back, and it
 // follows what is heard, also from an output running at another speed.
 TEST(MusicClock, SmoothMonotonicAndOnTimeWithIrregularOutput) {
-  struct Output {
-    double speed, jitter;
-    bool pairs;
-  };
-  for (const Output& o : {Output{1.0, 0.0, false}, Output{1.0, 0.9, false}, Output{1.0, 0.1, true},
-                          Output{0.97, 0.3, false}, Output{1.09, 0.3, true}}) {
-    SCOPED_TRACE(testing::Message() << o.speed << " " << o.jitter << " " << o.pairs);
+  for (const auto& [speed, jitter, pairs] :
+       {std::tuple{1.0, 0.0, false}, std::tuple{1.0, 0.9, false}, std::tuple{1.0, 0.1, true},
+        std::tuple{0.97, 0.3, false}, std::tuple{1.09, 0.3, true}}) {
+    SCOPED_TRACE(testing::Message() << speed << " " << jitter << " " << pairs);
     MusicClock clock;
     ClockReset(clock, kRate, uint64_t(30 * kRate), kBuffer);
     ClockStart(clock, 0, 5.0, false);
-    const auto reads = Play(clock, o.speed, o.jitter, o.pairs, 5.0, 20.0);
+    const auto reads = Play(clock, speed, jitter, pairs, 5.0, 20.0);
     double worstChange = 0, worstLag = 0;
     for (size_t i = 2; i < reads.size(); ++i) {
       ASSERT_GE(reads[i].second, reads[i - 1].second) << i;
@@ -106,7 +99,7 @@ TEST(MusicClock, SmoothMonotonicAndOnTimeWithIrregularOutput) {
       const double step = double(reads[i].second) - double(reads[i - 1].second);
       const double before = double(reads[i - 1].second) - double(reads[i - 2].second);
       worstChange = std::max(worstChange, std::fabs(step - before) / (kRate / 60));
-      const double heard = elapsed * kRate * o.speed - kBuffer;
+      const double heard = elapsed * kRate * speed - kBuffer;
       if (elapsed > 8) worstLag = std::max(worstLag, std::fabs(double(reads[i].second) - heard));
     }
     EXPECT_LT(worstChange, 0.03);  // a buffer-sized jump changes the step by 150 %
@@ -145,19 +138,15 @@ TEST(Timeline, FrameFactorAndOpenWindows) {
   EXPECT_EQ(ComputeFrameFactor(12.5f, 12.5f), 1.0f);  // a standing clock counts as a frame
   EXPECT_NEAR(ComputeFrameFactor(1.0333f, 1.0f), 1.0f, 1e-4);
   EXPECT_NEAR(ComputeFrameFactor(1.0f / 60, 0), 0.5f, 0.002f);
-  struct Row {
-    float t;
-    bool flash, slowMotion;
-  };
   // Flash 200-300 and 1517-1690; slow motion 460-490, 730-827 and 737-833.
-  const Row rows[] = {{200, false, false}, {200.5f, true, false}, {299.9f, true, false},
+  const std::tuple<float, bool, bool> rows[] = {{200, false, false}, {200.5f, true, false}, {299.9f, true, false},
                       {300, false, false}, {460, false, false},   {470, false, true},
                       {490, false, false}, {730, false, false},   {800, false, true},
                       {830, false, true},  {833, false, false},   {1517, false, false},
                       {1518, true, false}, {1689.9f, true, false}, {1690, false, false}};
-  for (const Row& r : rows) {
-    EXPECT_EQ(InFlashWindow(r.t), r.flash) << r.t;
-    EXPECT_EQ(InSlowMotionWindow(r.t), r.slowMotion) << r.t;
+  for (const auto& [t, flash, slowMotion] : rows) {
+    EXPECT_EQ(InFlashWindow(t), flash) << t;
+    EXPECT_EQ(InSlowMotionWindow(t), slowMotion) << t;
   }
 }
 }  // namespace

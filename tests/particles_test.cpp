@@ -203,15 +203,4 @@ TEST(PpmReaders, ShortOrCommentlessFilesLeaveZerosAndSaySo) {
   EXPECT_EQ(std::vector<int>(&rgb[3 * last], &rgb[3 * last] + 3), (std::vector<int>{0, 0, 0}));
   EXPECT_EQ(rgb[3 * (last - 32)], 200);
 }
-
-TEST(PpmReadersDeathTest, MissingFileEndsTheProgramWithItsName) {
-  std::vector<int> grid(640 * 320, 0);
-  EXPECT_EXIT(
-      {
-        dup2(fileno(stderr), fileno(stdout));  // the message goes to standard output
-        ReadPpmRed(320, "no/such/picture.ppm", grid.data(), 640);
-      },
-      testing::ExitedWithCode(1), "Cannot open the file: no/such/picture.ppm");
-}
-
 }  // namespace
