@@ -53,7 +53,9 @@ TEST(Performance, CommittedKeysAreTheGeneratorOutputAndLoadAsComposed) {
   for (size_t i = 0; i < presses.size(); ++i) {
     ASSERT_EQ(keyTrackKeys[i], presses[i].key) << i;
     ASSERT_NEAR(keyTrackTimes[i], presses[i].seconds, 1e-4) << i;
-    if (i > 0) ASSERT_LE(keyTrackTimes[i - 1], keyTrackTimes[i]) << i;
+    if (i > 0) {
+      ASSERT_LE(keyTrackTimes[i - 1], keyTrackTimes[i]) << i;
+    }
   }
   // Every hit of the music has a key on it, the keys' lead ahead of the beat.
   for (const assetgen::music::Hit& hit : assetgen::music::kHits) {
@@ -83,8 +85,11 @@ TEST(Performance, PulseAndFlashWindowsAndTheKeysInThem) {
     EXPECT_EQ(PulsesShow(r.tenths / 10), r.pulses) << r.tenths;
     EXPECT_EQ(FlashShows(r.tenths / 10), r.flash) << r.tenths;
   }
-  for (const KeyPress& k : ComposePerformance())
-    if (std::strchr("123m,.sthre", k.key)) EXPECT_TRUE(PulsesShow(k.seconds)) << k.key << k.seconds;
+  for (const KeyPress& k : ComposePerformance()) {
+    if (std::strchr("123m,.sthre", k.key)) {
+      EXPECT_TRUE(PulsesShow(k.seconds)) << k.key << " at " << k.seconds;
+    }
+  }
 }
 
 TEST(Performance, ReplayPlaysTheIntendedShow) {

@@ -51,7 +51,9 @@ TEST(FlashLayers, TimersRePickOnceAboveTheirLimits) {
   for (int frame = 1; frame <= 31; ++frame) {
     const float t = 200 + frame;
     EXPECT_EQ(AdvanceFlashLayer(flashLayer1, kFlashLimit1, 1.0f, t), frame == 21) << frame;
-    if (frame == 21) EXPECT_EQ(overlaySwitchTime, t);
+    if (frame == 21) {
+      EXPECT_EQ(overlaySwitchTime, t);
+    }
     EXPECT_EQ(AdvanceFlashLayer(flashLayer2, kFlashLimit2, 1.0f, t), frame == 31) << frame;
   }
   EXPECT_EQ(overlaySwitchTime, 231.0f);

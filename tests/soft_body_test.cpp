@@ -136,7 +136,9 @@ TEST(SoftBody, SpringsPullStretchedEndsTogetherWithDamping) {
     body->AccumulateForces();
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(Length(body->points[i].force - expected[i]), 0, 1e-4) << i;
     // Stretched springs pull the points towards the middle, compressed ones push out.
-    if (stretch != 1.0f) EXPECT_EQ(Dot(body->points[3].force, body->points[3].position) < 0, stretch > 1);
+    if (stretch != 1.0f) {
+      EXPECT_EQ(Dot(body->points[3].force, body->points[3].position) < 0, stretch > 1);
+    }
   }
 }
 
