@@ -13,7 +13,7 @@ namespace {
 const Vec3d kGravity = {0, 0, 0};  // program-wide rope gravity; nothing changes it
 constexpr double kStartRadius = 0.2;     // roots lie on this sphere
 constexpr double kParticleSpacing = 0.027;
-constexpr float kCoreRadius = 0.2f;      // PushFromCore acts inside it
+constexpr float kCoreRadius = 0.2f;      // the core push acts inside it
 constexpr float kCollisionRadius = 0.1f; // particles inside are thrown back out
 constexpr double kDragReach = 0.14;
 
@@ -81,22 +81,11 @@ inline void CorrectParticle(RopeParticle& p, float step, float inverseMass) {
   p.position = p.savedPosition + p.velocity * step;
 }
 
-// The limiter on one link with a tolerance already in length units.
-inline void LimitLinkBy(RopeLink& link, float tolerance) {
-  RopeParticle& a = *link.first;
-  RopeParticle& b = *link.second;
-  const Vec3d d = b.position - a.position;
-  const double length = Length(d);
-  if (!(length - link.restLength > tolerance)) return;
-  const double excess = length - (double(link.restLength) + tolerance);
-  const Vec3d c = d * (excess * 0.5 / length);  // length > 0 here
-  if (!IsPinned(a)) a.position += c;
-  if (!IsPinned(b)) b.position -= c;
-}
-
-// The same with the link's squared reach (see LinkReachSquared): a link whose
-// squared length is below it cannot exceed the tolerance, so the square
-// root is only taken for links that may need correcting.
+// The limiter on one link: a link stretched beyond its rest length plus the
+// tolerance (in length units) is pulled back to it, each free end moving by
+// half the excess. A link whose squared length is below its squared reach
+// (see LinkReachSquared) cannot exceed the tolerance, so the square root is
+// only taken for links that may need correcting.
 inline void LimitLinkWithin(RopeLink& link, float tolerance, double reachSquared) {
   RopeParticle& a = *link.first;
   RopeParticle& b = *link.second;
@@ -196,63 +185,6 @@ void CRopeObject::ComputeDirections() {
   corner(0, N - 1, 0, N - 2, 1, N - 1);
   corner(S - 1, N - 1, S - 1, N - 2, S - 2, N - 1);
   corner(S - 1, 0, S - 1, 1, S - 2, 0);
-}
-
-void CRopeObject::AccumulateForces() {
-  const size_t count = size_t(rows) * chains;
-  RopeParticle* all = storage_.get();
-  for (size_t k = 0; k < count; ++k)
-    if (!IsPinned(all[k])) all[k].force = kGravity * all[k].mass;
-
-  for (RopeLink& link : links) ApplyLinkForce(link);
-
-  ComputeDirections();
-
-  // Drag along the direction, then the core collision; both per particle,
-  // sharing the distance from the core.
-  for (size_t k = 0; k < count; ++k) {
-    RopeParticle& p = all[k];
-    if (IsPinned(p)) continue;
-    const double distance = Length(p.position);
-    const Vec3d outward = distance != 0 ? p.position * (1.0 / distance) : p.position;
-    const Vec3d n = p.direction;
-    p.force += n * Dot(n, outward * kDragReach - p.velocity);
-    if (distance < double(kCollisionRadius)) {
-      p.position = outward * double(kCoreRadius);
-      p.velocity = p.velocity * -1.0;
-    }
-  }
-}
-
-void CRopeObject::PushFromCore() {
-  const size_t count = size_t(rows) * chains;
-  RopeParticle* all = storage_.get();
-  for (size_t k = 0; k < count; ++k) {
-    RopeParticle& p = all[k];
-    if (IsPinned(p)) continue;
-    const double distance = Length(p.position);
-    if (!(distance < double(kCoreRadius))) continue;
-    const Vec3d r = distance != 0 ? p.position * (1.0 / distance) : p.position;
-    p.force += (r * 0.2 * 1.02) * 1.2;
-  }
-}
-
-void CRopeObject::StepPredict(float step) {
-  const size_t count = size_t(rows) * chains;
-  RopeParticle* all = storage_.get();
-  for (size_t k = 0; k < count; ++k)
-    if (!IsPinned(all[k])) PredictParticle(all[k], step, 1.0f / all[k].mass);
-}
-
-void CRopeObject::StepCorrect(float step) {
-  const size_t count = size_t(rows) * chains;
-  RopeParticle* all = storage_.get();
-  for (size_t k = 0; k < count; ++k)
-    if (!IsPinned(all[k])) CorrectParticle(all[k], step, 1.0f / all[k].mass);
-}
-
-void CRopeObject::LimitLink(RopeLink& link, int tolerancePercent) {
-  LimitLinkBy(link, LinkTolerance(link, tolerancePercent));
 }
 
 // Links join particles of one chain only, and the only thing one chain takes

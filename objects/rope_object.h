@@ -45,23 +45,16 @@ class CRopeObject {
   CRopeObject(const CRopeObject&) = delete;
   CRopeObject& operator=(const CRopeObject&) = delete;
 
-  // Link forces, directions, drag and the core collision of the current state.
-  void AccumulateForces();
-  // Outward force on free particles inside the core radius.
-  void PushFromCore();
-  // First integrator stage: a half step from the saved state.
-  void StepPredict(float step);
-  // Second stage: the full step from the saved state with the half-step forces.
-  void StepCorrect(float step);
-  // Pulls a link stretched beyond tolerancePercent of its rest length back to it.
-  void LimitLink(RopeLink& link, int tolerancePercent);
   // Per-particle direction across the chain, from the neighbour towards the root.
   void ComputeDirections();
-  // One frame step: AccumulateForces, PushFromCore, StepPredict, the limiter
-  // over all links, then the same with StepCorrect, with bit-identical results,
-  // worked through in cache-sized blocks of chains. It relies on the link list
-  // as the constructor builds it (neighbour links row by row, then the
-  // skip-one links) and on rest lengths that never change.
+  // One frame step in two stages, a half step from the saved state and then
+  // the full step with the half-step forces. Each stage takes the link
+  // forces, the directions, the drag, the core collision and push, the
+  // integrator, and the limiter over all links, each over every particle or
+  // link in list order; the work is done in cache-sized blocks of chains
+  // with the same results bit for bit. It relies on the link list as the
+  // constructor builds it (neighbour links row by row, then the skip-one
+  // links) and on rest lengths that never change.
   void AdvanceStep(float step);
   // Re-seats the pinned roots from their rest copies, turned and moved to the centre.
   void PlaceRoots();

@@ -1,242 +1,256 @@
+// The director's keys, every one in one table of what it changes, and the key
+// track that reads, replays and records them.
 #include "runtime/director.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
+#include <cstring>
+#include <fstream>
 #include <random>
-#include <vector>
-
-#include "objects/program_objects.h"
+#include <string>
 
 #include "core/random.h"
 #include "core/timeline.h"
+#include "objects/program_objects.h"
+#include "runtime/key_track.h"
 
 namespace {
-void ResetDirector(double now = 0) {
-  director = DirectorState{};
-  demoTime = static_cast<float>(now);
-  demoTimeDouble = now;
+constexpr float kNow = 431.5f;  // the demo time the keys are pressed at
+
+// A rope's move by a key: centre x and z, angles a and b.
+struct Pose {
+  double x = 0, z = 0;
+  float a = 0, b = 0;
+};
+constexpr double kStartX = 0.3, kStartZ = -0.1;
+
+void StartRope(CRopeObject& rope) {
+  rope.centre[0] = kStartX, rope.centre[1] = 0.2, rope.centre[2] = kStartZ;
+  rope.angleA = rope.angleB = 0;
+  rope.PlaceRoots();
 }
 
-void Keys(const char* keys) {
-  for (const char* k = keys; *k; ++k) HandleKey(static_cast<unsigned char>(*k));
-}
-}  // namespace
+// The first unit draw of the generator seeded with 38, from the standard one.
+float FirstUnitOf38() { return float(std::ldexp(double(std::mt19937(38)()), -32)); }
 
-TEST(Director, FieldOfViewKeys) {
-  struct Row { unsigned char key; float fov; };
-  const Row rows[] = {{'^', 20}, {'&', 40}, {'*', 80}, {'z', 65}};
-  for (const Row& row : rows) {
-    ResetDirector();
+struct KeyRow {
+  unsigned char key;
+  void (*expect)(DirectorState&);  // what the key does to the state (null: nothing)
+  Pose a, b;                       // the ropes' moves: centre x, z and angles
+  bool reseatA, reseatB;           // roots put where the new pose says
+  int unitDraws, randDraws;        // RandomUnit and rand draws taken
+  bool zeroCentres = false;        // both centres back to the origin
+  void (*start)(DirectorState&) = nullptr;
+};
+
+#define SET(...) [](DirectorState& d) { __VA_ARGS__; }
+const KeyRow kKeys[] = {
+    {'^', SET(d.fieldOfView = 20), {}, {}, false, false, 0, 0},
+    {'&', SET(d.fieldOfView = 40), {}, {}, false, false, 0, 0},
+    {'*', SET(d.fieldOfView = 80), {}, {}, false, false, 0, 0},
+    {'z', SET(d.fieldOfView = 65), {}, {}, false, false, 0, 0},
+    {';', SET(d.fieldOfView = 38), {}, {}, false, false, 0, 0, true},
+    {'x', SET(d.fieldOfView = 38), {}, {}, false, false, 0, 0, true},
+    {'[', SET(d.fieldOfView = 45), {-0.02, 0, 0.1f, 0}, {-0.015, 0, -0.15f, 0}, true, true, 0, 0},
+    {']', nullptr, {0.02, 0, 0, 0}, {0.015, 0, 0.15f, 0}, true, true, 0, 0},
+    {'a', SET(d.fieldOfView = 88), {0, 0, 0.1f, 0}, {0, 0, 0.15f, 0}, true, true, 0, 0},
+    {'f', nullptr, {0.02, 0, 0.015f, 0}, {0, 0, 0.15f, 0}, true, true, 0, 0},
+    {'n', nullptr, {0, 0, 0.02f, 0.04f}, {0, 0, 0.02f, 0.02f}, true, true, 0, 0},
+    {'h', SET(d.fieldOfView = 55; d.pulseEStamp = kNow), {}, {0, 0, -0.02f, -0.01f}, false, true, 0, 0},
+    {'1', SET(d.pulseALevel = 0.2f; d.pulseAStamp = kNow), {}, {}, false, false, 0, 0},
+    {'2', SET(d.pulseALevel = 0.4f; d.pulseAStamp = kNow), {0, 0, 0, -0.01f}, {}, false, false, 0, 0},
+    {'3', SET(d.pulseALevel = 0.6f; d.pulseAStamp = kNow), {}, {}, false, false, 0, 0},
+    {'m', SET(d.pulseBLevel = 0.2f; d.pulseBStamp = kNow), {}, {}, false, false, 0, 0},
+    {',', SET(d.pulseBLevel = 0.5f; d.pulseBStamp = kNow), {}, {}, false, false, 0, 0},
+    {'.', SET(d.pulseBLevel = 1.0f; d.pulseBStamp = kNow), {}, {}, false, false, 0, 0},
+    {'s', SET(d.pulseCStamp = kNow), {}, {}, false, false, 0, 0},
+    {'t', SET(d.pulseDLevel = 0.2f; d.pulseDStamp = kNow), {}, {}, false, false, 0, 0},
+    {'r', SET(d.pulseFStamp = kNow; d.pulseFRandom = FirstUnitOf38()), {0, -0.005, 0, 0},
+     {0, -0.005, 0, 0}, true, false, 1, 0},
+    {'e', SET(d.pulseGStamp = kNow; d.pulseGRandom = FirstUnitOf38()), {0, 0.005, 0, -0.01f},
+     {0, -0.005, 0, 0.01f}, true, false, 1, 0},
+    {'y', nullptr, {0, 0, 0, -0.01f}, {}, false, false, 3, 0},
+    {'+', SET(d.textureStep = 27; d.beatTime = kNow), {0, 0.01, 0, 0}, {0, 0.01, 0, 0}, false, false, 0, 0},
+    {'-', SET(d.textureStep = 27; d.beatTime = kNow), {0, -0.01, 0, 0}, {0, -0.01, 0, 0}, false, false, 0, 0},
+    {'+', SET(d.textureStep = 6; d.beatTime = kNow), {0, 0.01, 0, 0}, {0, 0.01, 0, 0}, false, false, 0, 0,
+     false, SET(d.textureStep = 27)},
+    {' ', SET(d.beatTime = kNow), {}, {}, false, false, 0, 0},
+    {'i', SET(d.blendSwitch = 0; d.beatTime = kNow), {}, {}, false, false, 0, 0},
+    {'{', SET(d.turnIndexA = 1), {}, {}, false, false, 0, 0},
+    {'}', SET(d.turnIndexA = 3), {}, {}, false, false, 0, 0},
+    {'Y', SET(d.turnIndexB = 0), {}, {}, false, false, 0, 0},
+    {'U', SET(d.turnIndexB = 2), {}, {}, false, false, 0, 0},
+    {'R', SET(d.turnIndexC = 2), {}, {}, false, false, 0, 0},
+    {'T', SET(d.turnIndexC = 0), {}, {}, false, false, 0, 0},
+    {'A', SET(d.angleAB = 110), {}, {}, false, false, 0, 0},
+    {'B', SET(d.angleAB = -210), {}, {}, false, false, 0, 0},
+    {'C', SET(d.angleCD = 310), {}, {}, false, false, 0, 0},
+    {'D', SET(d.angleCD = -10), {}, {}, false, false, 0, 0},
+    {'E', SET(d.angleEF = 10), {}, {}, false, false, 0, 0},
+    {'F', SET(d.angleEF = -10), {}, {}, false, false, 0, 0},
+    {'?', SET(d.layerSwitch1 = 0), {}, {}, false, false, 0, 0},
+    {'8', SET(d.layerSwitch2 = 1), {}, {}, false, false, 0, 0},
+    {'7', SET(d.ropeASwing = 1), {}, {}, false, false, 0, 0},
+    {'u', SET(d.ropeBSwing = 1), {}, {}, false, false, 0, 0},
+    {'G', SET(d.ropeDrawMode = 1), {}, {}, false, false, 0, 0},
+    {'I', SET(d.ropeDrawMode = 2), {}, {}, false, false, 0, 0},
+    {'H', SET(d.ropeDrawMode = 3), {}, {}, false, false, 0, 0},
+    {'p', SET(d.ropeDrawFlag = 0), {}, {}, false, false, 0, 0},
+    {'=', SET(d.effectSwitch = 1), {}, {}, false, false, 0, 0},
+    {'d', nullptr, {}, {}, false, false, 0, 1},
+    // Keys without an action, and bytes outside the keys.
+    {'o', nullptr, {}, {}, false, false, 0, 0},
+    {'Q', nullptr, {}, {}, false, false, 0, 0},
+    {'/', nullptr, {}, {}, false, false, 0, 0},
+    {0, nullptr, {}, {}, false, false, 0, 0},
+    {126, nullptr, {}, {}, false, false, 0, 0},
+    {200, nullptr, {}, {}, false, false, 0, 0},
+};
+#undef SET
+
+void ExpectPose(const CRopeObject& rope, const Pose& move, bool zero) {
+  EXPECT_DOUBLE_EQ(rope.centre[0], zero ? 0 : kStartX + move.x);
+  EXPECT_DOUBLE_EQ(rope.centre[1], zero ? 0 : 0.2);
+  EXPECT_DOUBLE_EQ(rope.centre[2], zero ? 0 : kStartZ + move.z);
+  EXPECT_EQ(rope.angleA, move.a);
+  EXPECT_EQ(rope.angleB, move.b);
+}
+
+TEST(Director, EveryKeyChangesWhatItsRowSaysAndNothingElse) {
+  for (const KeyRow& row : kKeys) {
+    const int key = row.key;
+    SCOPED_TRACE(testing::Message() << "key " << key << " (" << char(key) << ")");
+    DirectorState start;
+    start.fieldOfView = 50;
+    start.turnIndexB = 3, start.turnIndexC = 1;
+    start.textureStep = 26;
+    if (row.start) row.start(start);
+    director = start;
+    demoTime = kNow;
+    demoTimeDouble = kNow;
+    StartRope(ropeA);
+    StartRope(ropeB);
+    const Vec3d rootA = ropeA.grid[0][9]->position, rootB = ropeB.grid[0][9]->position;
+    RandomSeed(38);
+    srand(9);
+
     HandleKey(row.key);
-    EXPECT_EQ(director.fieldOfView, row.fov) << row.key;
+
+    DirectorState expected = start;
+    if (row.expect) row.expect(expected);
+    EXPECT_EQ(std::memcmp(&director, &expected, sizeof expected), 0);
+    ExpectPose(ropeA, row.a, row.zeroCentres);
+    ExpectPose(ropeB, row.b, row.zeroCentres);
+    EXPECT_EQ(Length(ropeA.grid[0][9]->position - rootA) > 1e-9, row.reseatA);
+    EXPECT_EQ(Length(ropeB.grid[0][9]->position - rootB) > 1e-9, row.reseatB);
+    std::mt19937 reference(38);
+    for (int k = 0; k < row.unitDraws; ++k) reference();
+    EXPECT_EQ(RandomU32(), reference()) << "unit draws";
+    const int afterKey = rand();
+    srand(9);
+    for (int k = 0; k < row.randDraws; ++k) rand();
+    EXPECT_EQ(afterKey, rand()) << "rand draws";
   }
-}
-
-TEST(Director, PulseKeysSetLevelAndStampTheDemoTime) {
-  struct Row {
-    unsigned char key;
-    std::function<float()> level, stamp;
-    float expectedLevel;
-  };
-  const Row rows[] = {
-      {'1', [] { return director.pulseALevel; }, [] { return director.pulseAStamp; }, 0.2f},
-      {'3', [] { return director.pulseALevel; }, [] { return director.pulseAStamp; }, 0.6f},
-      {'m', [] { return director.pulseBLevel; }, [] { return director.pulseBStamp; }, 0.2f},
-      {',', [] { return director.pulseBLevel; }, [] { return director.pulseBStamp; }, 0.5f},
-      {'.', [] { return director.pulseBLevel; }, [] { return director.pulseBStamp; }, 1.0f},
-      {'t', [] { return director.pulseDLevel; }, [] { return director.pulseDStamp; }, 0.2f},
-  };
-  for (const Row& row : rows) {
-    ResetDirector(431.5);
-    HandleKey(row.key);
-    EXPECT_FLOAT_EQ(row.level(), row.expectedLevel) << row.key;
-    EXPECT_FLOAT_EQ(row.stamp(), 431.5f) << row.key;
-  }
-  ResetDirector(512);
-  HandleKey('s');
-  EXPECT_EQ(director.pulseCStamp, 512);
-}
-
-TEST(Director, TurnIndicesWrapBothWays) {
-  ResetDirector();
-  int seen[5];
-  for (int i = 0; i < 5; ++i) { seen[i] = director.turnIndexA; HandleKey('{'); }
-  EXPECT_EQ((std::vector<int>(seen, seen + 5)), (std::vector<int>{0, 1, 2, 3, 0}));
-  ResetDirector();
-  for (int i = 0; i < 5; ++i) { seen[i] = director.turnIndexA; HandleKey('}'); }
-  EXPECT_EQ((std::vector<int>(seen, seen + 5)), (std::vector<int>{0, 3, 2, 1, 0}));
-  ResetDirector();
-  Keys("UYYR");
-  EXPECT_EQ(director.turnIndexB, 1);
-  EXPECT_EQ(director.turnIndexC, 1);
-  Keys("TT");
-  EXPECT_EQ(director.turnIndexC, 3);
-}
-
-TEST(Director, AnglesAndToggles) {
-  ResetDirector(50);
-  Keys("ABCDEEF");
-  EXPECT_EQ(director.angleAB, 110 - 210);
-  EXPECT_EQ(director.angleCD, 310 - 10);
-  EXPECT_EQ(director.angleEF, 10);
-  Keys("?87upi=GIH");
-  EXPECT_EQ(director.layerSwitch1, 0);
-  EXPECT_EQ(director.layerSwitch2, 1);
-  EXPECT_EQ(director.ropeASwing, 1);
-  EXPECT_EQ(director.ropeBSwing, 1);
-  EXPECT_EQ(director.ropeDrawFlag, 0);
-  EXPECT_EQ(director.blendSwitch, 0);
-  EXPECT_EQ(director.beatTime, 50);  // i marks a beat as well
-  EXPECT_EQ(director.effectSwitch, 1);
-  EXPECT_EQ(director.ropeDrawMode, 3);
-  Keys("?8i");
-  EXPECT_EQ(director.layerSwitch1, 1);
-  EXPECT_EQ(director.layerSwitch2, 0);
-  EXPECT_EQ(director.blendSwitch, 1);
-}
-
-TEST(Director, KeysWithoutActionChangeNothing) {
-  ResetDirector(77);
-  RandomSeed(38);
-  srand(9);
-  int expectedRand = rand();
-  srand(9);
-  // Keys of the table without an action, a key outside it, bytes outside 27..125.
-  Keys("o>clkv/Q~");
-  HandleKey(0);
-  HandleKey(26);
-  HandleKey(126);
-  HandleKey(200);
-  DirectorState fresh;
-  EXPECT_EQ(memcmp(&director, &fresh, sizeof fresh), 0);
-  EXPECT_EQ(rand(), expectedRand);  // no hidden draws either
-}
-
-TEST(Director, BlankMarksTheBeatAndDDrawsOneRand) {
-  ResetDirector(123);
-  HandleKey(' ');
-  EXPECT_EQ(director.beatTime, 123);
-  srand(4);
-  rand();
-  int second = rand();
-  srand(4);
-  HandleKey('d');
-  EXPECT_EQ(rand(), second);
+  StartRope(ropeA);
+  StartRope(ropeB);
 }
 
 TEST(DirectorDeathTest, EscapeEndsTheProcessWithStatusZero) {
   EXPECT_EXIT(HandleKey(27), ::testing::ExitedWithCode(0), "");
 }
 
-namespace {
-struct RopePose {
-  double x, z;
-  float a, b;
-};
-RopePose Pose(const CRopeObject& rope) {
-  return {rope.centre[0], rope.centre[2], rope.angleA, rope.angleB};
+int Load(const std::string& text) {
+  const std::string path = ::testing::TempDir() + "keys.dat";
+  std::ofstream(path, std::ios::binary) << text;
+  return LoadKeyTrack(path.c_str());
 }
-void ResetRopes() {
-  for (CRopeObject* rope : {&ropeA, &ropeB}) {
-    rope->centre[0] = rope->centre[1] = rope->centre[2] = 0;
-    rope->angleA = rope->angleB = 0;
-    rope->PlaceRoots();
+
+TEST(KeyTrack, ReadsKeysAndTimesAndFillsTheRest) {
+  struct Case {
+    std::string text;
+    int count;
+    std::string keys;          // the first entries' keys
+    std::vector<float> times;  // and times
+  } const cases[] = {
+      {"a 1.5\nb 2\n\n   c   3.25\n", 3, "abc/", {1.5f, 2, 3.25f, 1e9f}},
+      {"", 0, "/", {1e9f}},
+      {" 4\n  5\n", 2, " 5", {4, 0}},             // only the first entry can be a blank
+      {"x\ny 2\n", 2, "xy", {0, 2}},              // no number: time 0, reading goes on
+      {"s go\n", 3, "sgo", {0, 0, 0}},            // a word is read as keys
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Load(c.text), c.count);
+    for (size_t i = 0; i < c.keys.size(); ++i) {
+      EXPECT_EQ(keyTrackKeys[i], c.keys[i]) << i;
+      EXPECT_EQ(keyTrackTimes[i], c.times[i]) << i;
+    }
+    EXPECT_EQ(keyTrackKeys[kKeyTrackSize - 1], '/');
+    EXPECT_EQ(keyTrackTimes[kKeyTrackSize - 1], 1e9f);
   }
+  std::string full;
+  for (int i = 0; i < kKeyTrackSize + 10; ++i) full += i < kKeyTrackSize ? "z 7\n" : "^ 7\n";
+  EXPECT_EQ(Load(full), kKeyTrackSize);
+  EXPECT_EQ(keyTrackKeys[kKeyTrackSize - 1], 'z');
+}
+
+TEST(KeyTrack, ReplayFiresEachEntryOnceAfterItsTimeInFileOrder) {
+  Load("^ 0\n& 2\n* 2\nz -5\n  1 0\n");
+  director = DirectorState{};
+  ReplayKeyTrack(0);  // only the negative time has passed
+  EXPECT_EQ(director.fieldOfView, 65);
+  EXPECT_EQ(keyTrackTimes[3], kKeyFired);
+  EXPECT_EQ(keyTrackTimes[0], 0.0f);
+  ReplayKeyTrack(2);  // 2 has not passed at 2
+  EXPECT_EQ(director.fieldOfView, 20);
+  EXPECT_EQ(director.pulseALevel, 0.2f);
+  ReplayKeyTrack(2.5f);
+  EXPECT_EQ(director.fieldOfView, 80);  // & then *
+  director.fieldOfView = 1;
+  ReplayKeyTrack(3);
+  EXPECT_EQ(director.fieldOfView, 1);
+  // A blank is consumed without effect; the end mark stops the scan.
+  Load(" 1\n^ 1\n& 1\n");
+  keyTrackTimes[2] = kKeyTrackEnd;
+  director = DirectorState{};
+  demoTimeDouble = 99;
+  ReplayKeyTrack(5);
+  EXPECT_EQ(director.beatTime, 0);
+  EXPECT_EQ(director.fieldOfView, 20);
+  EXPECT_EQ(keyTrackTimes[0], kKeyFired);
+}
+
+TEST(KeyTrack, RecordedLiveKeysReplayToTheSameState) {
+  const std::string path = ::testing::TempDir() + "recorded.dat";
+  std::remove(path.c_str());  // the recorder appends
+  setenv("KELVANE_RECORD", path.c_str(), 1);
+  StartKeyRecording();
+  unsetenv("KELVANE_RECORD");
+  const struct {
+    unsigned char key;
+    float seconds;
+  } presses[] = {{'^', 0.5f}, {'{', 1.25f}, {' ', 1.5f}, {'8', 2.0f},
+                 {'1', 2.75f}, {'A', 3.0f}, {'-', 3.5f}, {'\n', 3.6f}};
+  director = DirectorState{};
+  for (const auto& p : presses) {
+    demoTimeDouble = p.seconds * 10;
+    RecordLiveKey(p.key, p.seconds);
+    HandleKey(p.key);
+  }
+  EXPECT_TRUE(FinishKeyRecording());
+  const DirectorState live = director;
+  ASSERT_EQ(LoadKeyTrack(path.c_str()), 6);  // blanks are not recorded
+  director = DirectorState{};
+  for (float s = 0; s < 5; s += 0.01f) {
+    demoTimeDouble = s * 10;
+    ReplayKeyTrack(s);
+  }
+  EXPECT_NEAR(director.pulseAStamp, live.pulseAStamp, 0.2);  // stamps within a frame
+  EXPECT_NEAR(director.beatTime, live.beatTime, 0.2);
+  director.pulseAStamp = live.pulseAStamp, director.beatTime = live.beatTime;
+  EXPECT_EQ(std::memcmp(&director, &live, sizeof live), 0);
+  StartRope(ropeA);
+  StartRope(ropeB);
 }
 }  // namespace
-
-TEST(Director, RopeMovesByKey) {
-  struct Row {
-    unsigned char key;
-    RopePose a, b;
-    float fov;
-  };
-  const Row rows[] = {
-      {'[', {-0.02, 0, 0.1f, 0}, {-0.015, 0, -0.15f, 0}, 45},
-      {']', {0.02, 0, 0, 0}, {0.015, 0, 0.15f, 0}, 88},
-      {'a', {0, 0, 0.1f, 0}, {0, 0, 0.15f, 0}, 88},
-      {'f', {0.02, 0, 0.015f, 0}, {0, 0, 0.15f, 0}, 88},
-      {'n', {0, 0, 0.02f, 0.04f}, {0, 0, 0.02f, 0.02f}, 88},
-      {'h', {0, 0, 0, 0}, {0, 0, -0.02f, -0.01f}, 55},
-      {'2', {0, 0, 0, -0.01f}, {0, 0, 0, 0}, 88},
-      {'r', {0, -0.005, 0, 0}, {0, -0.005, 0, 0}, 88},
-      {'e', {0, 0.005, 0, -0.01f}, {0, -0.005, 0, 0.01f}, 88},
-      {'y', {0, 0, 0, -0.01f}, {0, 0, 0, 0}, 88},
-      {'+', {0, 0.01, 0, 0}, {0, 0.01, 0, 0}, 88},
-      {'-', {0, -0.01, 0, 0}, {0, -0.01, 0, 0}, 88},
-  };
-  for (const Row& row : rows) {
-    ResetDirector();
-    ResetRopes();
-    HandleKey(row.key);
-    RopePose a = Pose(ropeA), b = Pose(ropeB);
-    EXPECT_DOUBLE_EQ(a.x, row.a.x) << row.key;
-    EXPECT_DOUBLE_EQ(a.z, row.a.z) << row.key;
-    EXPECT_FLOAT_EQ(a.a, row.a.a) << row.key;
-    EXPECT_FLOAT_EQ(a.b, row.a.b) << row.key;
-    EXPECT_DOUBLE_EQ(b.x, row.b.x) << row.key;
-    EXPECT_DOUBLE_EQ(b.z, row.b.z) << row.key;
-    EXPECT_FLOAT_EQ(b.a, row.b.a) << row.key;
-    EXPECT_FLOAT_EQ(b.b, row.b.b) << row.key;
-    EXPECT_EQ(director.fieldOfView, row.fov) << row.key;
-  }
-}
-
-TEST(Director, PlaceRootsOnlyWhereTheKeySaysSo) {
-  // ']' re-seats both ropes: their roots follow the new centre at once.
-  ResetDirector();
-  ResetRopes();
-  double rootX = ropeA.grid[0][5]->position.x;
-  HandleKey(']');
-  EXPECT_NEAR(ropeA.grid[0][5]->position.x, rootX + 0.02, 1e-6);
-  // '+' moves the centres without re-seating: the roots stay.
-  double rootZ = ropeB.grid[0][5]->position.z;
-  HandleKey('+');
-  EXPECT_DOUBLE_EQ(ropeB.grid[0][5]->position.z, rootZ);
-  // 'r' re-seats ropeA only.
-  double bRootZ = ropeB.grid[0][7]->position.z;
-  double aRootZ = ropeA.grid[0][7]->position.z;
-  HandleKey('r');
-  EXPECT_NEAR(ropeA.grid[0][7]->position.z, aRootZ + 0.01 - 0.005, 1e-6);
-  EXPECT_DOUBLE_EQ(ropeB.grid[0][7]->position.z, bRootZ);
-  // ';' centres both ropes without re-seating.
-  HandleKey(';');
-  EXPECT_EQ(ropeA.centre[0], 0);
-  EXPECT_EQ(ropeB.centre[2], 0);
-  EXPECT_EQ(director.fieldOfView, 38);
-  ResetRopes();
-}
-
-TEST(Director, RandomDrawsOfREAndY) {
-  ResetDirector(300);
-  ResetRopes();
-  RandomSeed(38);
-  std::mt19937 reference(38);
-  HandleKey('r');
-  EXPECT_FLOAT_EQ(director.pulseFRandom, static_cast<float>(reference() * 2.3283064365386963e-10));
-  EXPECT_EQ(director.pulseFStamp, 300);
-  HandleKey('e');
-  EXPECT_FLOAT_EQ(director.pulseGRandom, static_cast<float>(reference() * 2.3283064365386963e-10));
-  HandleKey('y');
-  reference(); reference(); reference();
-  EXPECT_EQ(RandomU32(), reference());  // y took exactly three draws
-  ResetRopes();
-}
-
-TEST(Director, TextureStepWrapsFrom27To6ForPlusAndMinus) {
-  ResetDirector(10);
-  ResetRopes();
-  std::vector<int> steps;
-  for (int i = 0; i < 23; ++i) {
-    HandleKey(i % 2 ? '-' : '+');
-    steps.push_back(director.textureStep);
-  }
-  EXPECT_EQ(steps.front(), 7);
-  EXPECT_EQ(steps[20], 27);
-  EXPECT_EQ(steps[21], 6);
-  EXPECT_EQ(steps[22], 7);
-  EXPECT_EQ(director.beatTime, 10);
-  ResetRopes();
-}

@@ -64,14 +64,10 @@ class TempFile {
  public:
   explicit TempFile(const std::string& bytes) {
     const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/k12-lwo2-XXXXXX";
-    char* name = pattern.data();
-    int fd = mkstemp(name);
-    path_ = name;
-    if (fd >= 0) {
-      if (write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size())) path_.clear();
-      close(fd);
-    }
+    path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/k12-lwo2-XXXXXX";
+    const int fd = mkstemp(path_.data());
+    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size())) path_.clear();
+    if (fd >= 0) close(fd);
   }
   ~TempFile() { unlink(path_.c_str()); }
   const char* path() const { return path_.c_str(); }

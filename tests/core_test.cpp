@@ -1,0 +1,152 @@
+// The bottom layer: the random generator against the standard library's,
+// the tick counter, the music clock against simulated outputs, the frame
+// factor and the time windows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "core/music_clock.h"
+#include "core/random.h"
+#include "core/ticks.h"
+#include "core/timeline.h"
+
+namespace {
+// The never-seeded rule is only visible in a fresh process.
+TEST(RandomDeathTest, NeverSeededBehavesAsSeed5489) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::mt19937 reference(5489);
+        bool same = true;
+        for (int i = 0; i < 1000; ++i) same = same && RandomU32() == reference();
+        exit(same ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Random, DrawsMatchTheStandardGeneratorAndUnitsLieBelowOne) {
+  for (uint32_t seed : {38u, 1u, 4000000000u}) {
+    RandomSeed(seed);
+    std::mt19937 reference(seed);
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(RandomU32(), reference()) << seed << " draw " << i;
+    for (int i = 0; i < 2000; ++i) {
+      const double u = RandomUnit();
+      ASSERT_EQ(u, std::ldexp(double(reference()), -32));
+      ASSERT_LT(u, 1.0);
+    }
+  }
+}
+
+TEST(Ticks, VirtualTicksRoundToTheMillisecondAndRealTicksAdvance) {
+  const uint32_t real = TickCountMs();
+  TicksUseVirtualClock();
+  for (int k = 0; k <= 30; ++k, TicksAdvanceVirtual(1000.0 / 30.0))
+    EXPECT_EQ(TickCountMs(), uint32_t(std::lround(k * 100 / 3.0))) << k;  // 0, 33, 67, 100, ...
+  TicksAdvanceVirtual(-500.0);  // never backwards
+  EXPECT_EQ(TickCountMs(), 1033u);
+  TicksUseRealClock();
+  EXPECT_GE(TickCountMs(), real);
+}
+
+constexpr double kRate = 44100.0;
+constexpr uint64_t kBuffer = 1024;
+
+// An output asking for buffers: its speed against the nominal rate, the
+// jitter of its callbacks (a fraction of the period), and whether it asks
+// for two buffers at once every two periods. Reads the clock at 60 frames a
+// second meanwhile and returns (time, frames) of every read.
+std::vector<std::pair<double, uint64_t>> Play(MusicClock& clock, double speed, double jitter,
+                                              bool pairs, double t0, double seconds) {
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> jit(-jitter, jitter);
+  const double period = kBuffer / (kRate * speed);
+  std::vector<std::pair<double, uint64_t>> reads;
+  double last = t0;
+  int k = 0;
+  auto due = [&] { return std::max(last, t0 + ((pairs ? (k & ~1) : k) + jit(gen)) * period); };
+  double next = due();
+  for (double t = t0; t < t0 + seconds; t += 1.0 / 60) {
+    for (; next <= t; ++k, next = due()) {
+      ClockOnOutput(clock, next, std::min<uint64_t>(k * kBuffer, clock.length), kBuffer);
+      last = next;
+    }
+    reads.push_back({t, ClockRead(clock, t)});
+  }
+  return reads;
+}
+
+// Irregular callbacks must not show: each frame's step differs from the one
+// before by a few percent at most, the position never goes back, and it
+// follows what is heard, also from an output running at another speed.
+TEST(MusicClock, SmoothMonotonicAndOnTimeWithIrregularOutput) {
+  for (const auto& [speed, jitter, pairs] :
+       {std::tuple{1.0, 0.0, false}, std::tuple{1.0, 0.9, false}, std::tuple{1.0, 0.1, true},
+        std::tuple{0.97, 0.3, false}, std::tuple{1.09, 0.3, true}}) {
+    SCOPED_TRACE(testing::Message() << speed << " " << jitter << " " << pairs);
+    MusicClock clock;
+    ClockReset(clock, kRate, uint64_t(30 * kRate), kBuffer);
+    ClockStart(clock, 0, 5.0, false);
+    const auto reads = Play(clock, speed, jitter, pairs, 5.0, 20.0);
+    double worstChange = 0, worstLag = 0;
+    for (size_t i = 2; i < reads.size(); ++i) {
+      ASSERT_GE(reads[i].second, reads[i - 1].second) << i;
+      const double elapsed = reads[i].first - 5.0;
+      if (elapsed < 0.25) continue;  // the first buffer is not heard yet
+      const double step = double(reads[i].second) - double(reads[i - 1].second);
+      const double before = double(reads[i - 1].second) - double(reads[i - 2].second);
+      worstChange = std::max(worstChange, std::fabs(step - before) / (kRate / 60));
+      const double heard = elapsed * kRate * speed - kBuffer;
+      if (elapsed > 8) worstLag = std::max(worstLag, std::fabs(double(reads[i].second) - heard));
+    }
+    EXPECT_LT(worstChange, 0.03);  // a buffer-sized jump changes the step by 150 %
+    EXPECT_LT(worstLag, 1.5 * kBuffer);
+  }
+}
+
+TEST(MusicClock, StallsBurstsAndTheEndNeverMoveItBack) {
+  MusicClock clock;
+  ClockReset(clock, kRate, 100000000, kBuffer);
+  EXPECT_EQ(ClockRead(clock, 10.0), 0u);  // not started
+  ClockStart(clock, 0, 0.0, false);
+  const double period = kBuffer / kRate;
+  for (int k = 0; k < 10; ++k) ClockOnOutput(clock, k * period, k * kBuffer, kBuffer);
+  // Stalled half a second: held one buffer past what was handed out.
+  EXPECT_EQ(ClockRead(clock, 9 * period + 0.5), 11 * kBuffer);
+  const double t = 9 * period + 0.5;
+  for (int k = 10; k < 20; ++k) ClockOnOutput(clock, t, k * kBuffer, kBuffer);  // a burst
+  const uint64_t after = ClockRead(clock, t);
+  EXPECT_GE(after, 11 * kBuffer);
+  ClockOnOutput(clock, t + 0.01, 2 * kBuffer, kBuffer);  // claims an older position
+  EXPECT_GE(ClockRead(clock, t + 0.01), after);
+  EXPECT_GE(ClockRead(clock, t + 0.02), after);
+
+  // Without an output the clock runs at the nominal rate from its start and
+  // stops at the end of the track.
+  MusicClock silent;
+  ClockReset(silent, kRate, 50000, 0);
+  ClockStart(silent, 1000, 2.0, true);
+  EXPECT_EQ(ClockRead(silent, 2.5), 1000u + 22050u);
+  EXPECT_EQ(ClockRead(silent, 1000.0), 50000u);
+  EXPECT_EQ(ClockRead(silent, 2.5), 50000u);
+}
+
+TEST(Timeline, FrameFactorAndOpenWindows) {
+  EXPECT_EQ(ComputeFrameFactor(12.5f, 12.5f), 1.0f);  // a standing clock counts as a frame
+  EXPECT_NEAR(ComputeFrameFactor(1.0333f, 1.0f), 1.0f, 1e-4);
+  EXPECT_NEAR(ComputeFrameFactor(1.0f / 60, 0), 0.5f, 0.002f);
+  // Flash 200-300 and 1517-1690; slow motion 460-490, 730-827 and 737-833.
+  const std::tuple<float, bool, bool> rows[] = {{200, false, false}, {200.5f, true, false}, {299.9f, true, false},
+                      {300, false, false}, {460, false, false},   {470, false, true},
+                      {490, false, false}, {730, false, false},   {800, false, true},
+                      {830, false, true},  {833, false, false},   {1517, false, false},
+                      {1518, true, false}, {1689.9f, true, false}, {1690, false, false}};
+  for (const auto& [t, flash, slowMotion] : rows) {
+    EXPECT_EQ(InFlashWindow(t), flash) << t;
+    EXPECT_EQ(InSlowMotionWindow(t), slowMotion) << t;
+  }
+}
+}  // namespace
