@@ -60,7 +60,6 @@ int RibbonRow(int r) { return static_cast<int>((0.3 + 0.01 * r + 0.0025) * testg
 // fade-in, one asset step per 0.1 s (at most one per frame), ribbons growing
 // with the counter, the closing fade, then the music starts once.
 TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
-  const std::string lookDir = testimg::MakeTempDir("loader-look");
   const std::filesystem::path saved = std::filesystem::current_path();
   std::filesystem::current_path(testimg::TestAssetDirectory());
   ASSERT_EQ(loader.loadingDone, 0);
@@ -74,7 +73,6 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   ExpectPixel(clock.FrameAt(10), 0, 0, 0, 0);  // black at opacity 1, no image yet
   std::array<int, 3> c = Dimmed(image, 0.25);  // 1 s into the fade-in: black at 0.75
   ExpectPixel(clock.FrameAt(15), c[0], c[1], c[2]);
-  testgl::SavePng(lookDir + "/loader-015.png");
   ExpectPixel(clock.FrameAt(30), image[0], image[1], image[2]);
   clock.FrameAt(45);
   EXPECT_EQ(loader.loadCounter, 0);  // steps start after 4.5 s
@@ -95,7 +93,6 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
 
   double t = 69;
   while (loader.loadCounter < 42) clock.FrameAt(t += 1.01);
-  testgl::SavePng(lookDir + "/loader-half.png");
   // Half loaded: every ribbon runs to about the middle of the screen, no further.
   const Rgba ribbon0 = testgl::ReadPixel(320, RibbonRow(0));
   EXPECT_NEAR(ribbon0[0], std::lround(0.85 * 51 + 0.15 * image[0]), 2);
@@ -111,7 +108,6 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
                             {"greetings 15", greetings[15]},
                             {"post 11", postTextures[11]}})
     EXPECT_NE(name, 0u) << slot;
-  testgl::SavePng(lookDir + "/loader-full.png");
   // Fully loaded, the ribbons (waving now) reach the right edge.
   int ribbonPixels = 0;
   for (int y = 0; y < testgl::kHeight; ++y)
@@ -121,7 +117,6 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   ExpectPixel(clock.FrameAt(finish + 4), image[0], image[1], image[2]);
   c = Dimmed(image, 0.5);  // halfway through the closing fade
   ExpectPixel(clock.FrameAt(finish + 22), c[0], c[1], c[2]);
-  testgl::SavePng(lookDir + "/loader-closing.png");
   clock.FrameAt(finish + 40);
   EXPECT_EQ(loader.loadingDone, 0);
   EXPECT_EQ(loader.loadCounter, 85);
@@ -133,7 +128,6 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   ExpectPixel(clock.FrameAt(finish + 41), 10, 9, 10);  // the main phase clears dark
   EXPECT_EQ(loader.musicStarted, 1);
   std::filesystem::current_path(saved);
-  printf("loader screen pictures in %s\n", lookDir.c_str());
 }
 
 // Main-phase frame set-up: viewport and perspective from the window and the

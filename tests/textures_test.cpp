@@ -223,20 +223,3 @@ TEST(AssetTable, FillsEverySlotInStepOrder) {
   ExpectPictureAndPostCycles();
   ClearTextureTable();
 }
-
-// The same walk over the generated artwork of the run directory, when built.
-TEST(AssetTable, LoadsTheRunDirectoryImages) {
-  const std::string run = KELVANE_RUN_DIR;
-  if (!std::filesystem::exists(run + "/gfx/txt1.png")) GTEST_SKIP() << "no images in " << run;
-  testgl::ResetState();
-  CurrentDirectory inRun(run);
-  ClearTextureTable();
-  for (int step = 1; step <= 85; ++step) RunStep(step);
-  for (auto& [name, slot] : AssetSlots()) {
-    EXPECT_TRUE(glIsTexture(*slot)) << name;
-    GLint format = InternalFormat(*slot);
-    EXPECT_TRUE(IsRgbFormat(format) || IsRgbaFormat(format)) << name;
-  }
-  ExpectPictureAndPostCycles();
-  ClearTextureTable();
-}

@@ -1,10 +1,9 @@
 // The wire layer and the pulse figures: how many random draws each frame
 // takes, the pulse stamps' advance and reset at their bounds, the strengths
-// that are easy to get wrong, the turn that outlives the layer, and pixels
-// that show each figure after its key and not once it has expired. Pictures
-// of the layers go to the test-output directory beside the run directory.
+// that are easy to get wrong, and the size of the wire icosahedra.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -87,27 +86,6 @@ void SetUpPulseScene() {
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
   glEnable(GL_COLOR_MATERIAL);
-}
-
-// Pixels that differ from the clear colour by more than 3 in some channel.
-int CountMarkedPixels() {
-  glFinish();
-  const std::vector<unsigned char> rgb = testgl::ReadRgb();
-  const int clear[3] = {10, 9, 10};  // (0.041, 0.034, 0.04) in bytes
-  int marked = 0;
-  for (size_t k = 0; k + 2 < rgb.size(); k += 3)
-    for (int c = 0; c < 3; ++c)
-      if (std::abs(rgb[k + c] - clear[c]) > 3) {
-        ++marked;
-        break;
-      }
-  return marked;
-}
-
-std::string OutputDir() {
-  const std::string dir = std::string(KELVANE_RUN_DIR) + "/../test-output/";
-  std::filesystem::create_directories(dir);
-  return dir;
 }
 
 std::array<float, 4> CurrentColour() {
@@ -247,74 +225,24 @@ TEST(PulseFigures, StrengthsOfWideRingAndSlidingChevron) {
   testgl::ResetState();
 }
 
-// The turn by index B is the only matrix change the layer leaves behind,
-// with every figure drawing; the beam alone takes two draws per frame.
-TEST(PulseFigures, TurnStaysAndBeamDrawsTwice) {
-  SetUpPulseScene();
-  glLoadIdentity();
-  ClearPulses();
-  SetTime(500, 1);
-  director.turnIndexB = 1;
-  for (const Figure& fig : kFigures) director.*fig.stamp = 500;
-  RandomSeed(38);
-  DrawPulseFigures();
-  EXPECT_TRUE(TookDraws(2));
-  GLdouble m[16];
-  glGetDoublev(GL_MODELVIEW_MATRIX, m);
-  const double turned[16] = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(m[i], turned[i], 1e-6) << "element " << i;
-  GLint depth = 0;
-  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-  EXPECT_EQ(depth, 1);
-
-  // Beam expired: no draws at all.
-  ClearPulses();
-  RandomSeed(38);
-  DrawPulseFigures();
-  EXPECT_TRUE(TookDraws(0));
+// A wire icosahedron of size s reaches 0.5 s from its centre along x (GLUT's
+// unit icosahedron has a vertex at x = 1), read back through feedback.
+TEST(WireLayer, WireIcosahedronIsHalfItsSizeAcross) {
   testgl::ResetState();
-}
-
-// Each figure shows a few frames after its key (30 frames per second) and
-// leaves nothing once its stamp has expired.
-TEST(PulseFigures, FigureDrawsAfterKeyAndNotOnceExpired) {
-  const std::string dir = OutputDir();
-  RandomSeed(38);
-  for (const Figure& fig : kFigures) {
-    ClearPulses();
-    SetTime(500, 1);
-    HandleKey(fig.key);
-    for (int frame = 0; frame < 3; ++frame) {
-      SetUpPulseScene();
-      SetTime(500 + frame / 3.0f, 1);
-      DrawPulseFigures();
-    }
-    EXPECT_GT(CountMarkedPixels(), 500) << fig.name;
-    testgl::SavePng(dir + "pulse_" + fig.name + ".png");
-
-    // A stamp a full window behind T expires in this frame and draws nothing.
-    SetUpPulseScene();
-    director.*fig.stamp = demoTime - fig.window - 1;
-    DrawPulseFigures();
-    EXPECT_EQ(director.*fig.stamp, 0.0f) << fig.name;
-    EXPECT_EQ(CountMarkedPixels(), 0) << fig.name;
-  }
-  testgl::ResetState();
-}
-
-// The wire icosahedra and wireBody's lines draw, and are saved to look at.
-TEST(WireLayer, PicturesOfTheFirstAct) {
-  const std::string dir = OutputDir();
-  for (float t : {250.0f, 350.0f, 500.0f}) {
-    wireLayer = WireLayerState{};
-    SetUpScene();
-    SetTime(t, 1);
-    RandomSeed(38);
-    DrawWireLayer();
-    EXPECT_GT(CountMarkedPixels(), 2000) << "T " << t;
-    testgl::SavePng(dir + "wire_" + std::to_string(static_cast<int>(t)) + ".png");
-  }
-  wireLayer = WireLayerState{};
+  glViewport(0, 0, 400, 400);
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-2, 2, -2, 2, -2, 2);
+  glMatrixMode(GL_MODELVIEW);
+  std::vector<GLfloat> buffer(4096);
+  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  DrawWireIcosahedron(1.4f);
+  const int n = glRenderMode(GL_RENDER);
+  ASSERT_GT(n, 0);
+  float reach = 0;
+  for (int k = 0; k + 4 < n; k += 5)  // line token, then two (x, y) vertices
+    reach = std::max({reach, std::fabs(buffer[k + 1] - 200), std::fabs(buffer[k + 3] - 200)});
+  EXPECT_NEAR(reach / 100, 0.7, 1e-3);
   testgl::ResetState();
 }
 }  // namespace
