@@ -34,13 +34,6 @@ std::array<int, 4> ReadPixel(int x, int y) {
   return {p[0], p[1], p[2], p[3]};
 }
 
-std::vector<unsigned char> ReadRgb(int width, int height) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  return rgb;
-}
-
 GLuint PlainTexture(int r, int g, int b) {
   std::vector<unsigned char> texels;
   for (int i = 0; i < 16; ++i)

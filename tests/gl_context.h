@@ -13,8 +13,6 @@ constexpr int kHeight = 720;
 
 // RGBA bytes of one pixel of the bound read framebuffer (y counted from the bottom).
 std::array<int, 4> ReadPixel(int x, int y);
-// The whole bound read framebuffer as RGB rows, bottom row first.
-std::vector<unsigned char> ReadRgb(int width = kWidth, int height = kHeight);
 // An opaque 4x4 texture of one colour, nearest filtering; left bound.
 GLuint PlainTexture(int r, int g, int b);
 // A small RGBA texture, nearest filtering, rows given first (t = 0) row first.

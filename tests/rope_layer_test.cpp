@@ -88,20 +88,6 @@ TEST(RopeLayer, RandomDrawsOnePerSegmentWithTheEffectSwitchOff) {
   testgl::ResetState();
 }
 
-TEST(RopeLayer, ThreadsGrowFrom1520To1585AndVanishAfter1650) {
-  Direct(1, 0, 0);
-  auto threadsAt = [](float t) {
-    At(t);
-    return Primitives([] { DrawThreads(ropeA, ropeB); });
-  };
-  EXPECT_LT(threadsAt(1530), threadsAt(1560));
-  EXPECT_LT(threadsAt(1560), threadsAt(1584));
-  EXPECT_EQ(threadsAt(1585), threadsAt(1620));
-  EXPECT_EQ(threadsAt(1650), threadsAt(1620));
-  EXPECT_EQ(threadsAt(1650.5f), 0u);
-  testgl::ResetState();
-}
-
 TEST(RopeLayer, DrawModesAddTheirExtraRopes) {
   // Extra primitives of mode `mode` over mode 0 at time t.
   auto extra = [](int mode, int flag, float t) {
