@@ -151,7 +151,11 @@ TEST_F(Passes, ComposesEachWindowFromTheSceneTexture) {
     flashLayer2 = {5, 0};
     overlaySwitchTime = static_cast<float>(w.seconds * 10) - w.switchBack;
     testgl::ResetState();
+    const GLuint before = targets.sceneTexture;
     DrawFrame();
+    // Every window but the copy runs one pass inside the render target, which
+    // draws into the other colour buffer and takes its name.
+    EXPECT_EQ(targets.sceneTexture != before, w.seconds != 0) << w.name;
     for (int p = 0; p < 4; ++p) {
       const std::string where = std::string(w.name) + " point " + std::to_string(p);
       ExpectNear(testgl::ReadPixel(kPointX[p], kPointY[p]), w.screen[p], 2, where + " screen");

@@ -6,19 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "core/random.h"
 #include "core/timeline.h"
 #include "objects/object_draw.h"
-#include "objects/object_steps.h"
 #include "objects/program_objects.h"
-#include "overlays/textures.h"
 #include "particles/point_cloud.h"
 #include "runtime/director.h"
 #include "scenes/layers.h"
