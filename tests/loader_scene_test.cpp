@@ -92,7 +92,9 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   EXPECT_EQ(loader.loadCounter, 4);
 
   double t = 69;
-  while (loader.loadCounter < 42) clock.FrameAt(t += 1.01);
+  // One step a frame: a counter that stops early must fail, not hang.
+  for (int frame = 0; frame < 200 && loader.loadCounter < 42; ++frame) clock.FrameAt(t += 1.01);
+  EXPECT_EQ(loader.loadCounter, 42);
   // Half loaded: every ribbon runs to about the middle of the screen, no further.
   const Rgba ribbon0 = testgl::ReadPixel(320, RibbonRow(0));
   EXPECT_NEAR(ribbon0[0], std::lround(0.85 * 51 + 0.15 * image[0]), 2);
@@ -102,7 +104,8 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   EXPECT_NEAR(ribbon4[2], 0, 2);
   EXPECT_EQ(testgl::ReadPixel(800, RibbonRow(0))[1], image[1]);
 
-  while (loader.loadCounter < 85) clock.FrameAt(t += 1.01);
+  for (int frame = 0; frame < 200 && loader.loadCounter < 85; ++frame) clock.FrameAt(t += 1.01);
+  EXPECT_EQ(loader.loadCounter, 85);
   const double finish = t;
   for (auto& [slot, name] : {std::pair<const char*, GLuint>{"white", whiteTexture},
                             {"greetings 15", greetings[15]},
