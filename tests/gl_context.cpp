@@ -7,8 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
+#include <random>
+
+#include "core/random.h"
 
 namespace {
 // The show's mesh bodies load their meshes relative to the working directory
@@ -33,31 +34,31 @@ std::array<int, 4> ReadPixel(int x, int y) {
   return {p[0], p[1], p[2], p[3]};
 }
 
-std::vector<unsigned char> ReadRgb(int width, int height) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  return rgb;
-}
-
-bool SavePng(const std::string& path, int width, int height) {
-  std::vector<unsigned char> rgb = ReadRgb(width, height);
-  stbi_flip_vertically_on_write(1);
-  return stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
-}
-
 GLuint PlainTexture(int r, int g, int b) {
   std::vector<unsigned char> texels;
   for (int i = 0; i < 16; ++i)
     texels.insert(texels.end(), {static_cast<unsigned char>(r), static_cast<unsigned char>(g),
                                  static_cast<unsigned char>(b), 255});
+  return MakeTexture(4, 4, texels);
+}
+
+GLuint MakeTexture(int width, int height, const std::vector<unsigned char>& rgba) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               rgba.data());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
   return name;
+}
+
+int DrawsSinceSeed(int limit) {
+  const uint32_t next = RandomU32();
+  std::mt19937 reference(38);
+  for (int n = 0; n <= limit; ++n)
+    if (reference() == next) return n;
+  return -1;
 }
 
 void ResetState() {

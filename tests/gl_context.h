@@ -5,7 +5,6 @@
 #include "core/gl.h"
 
 #include <array>
-#include <string>
 #include <vector>
 
 namespace testgl {
@@ -14,12 +13,13 @@ constexpr int kHeight = 720;
 
 // RGBA bytes of one pixel of the bound read framebuffer (y counted from the bottom).
 std::array<int, 4> ReadPixel(int x, int y);
-// The whole bound read framebuffer as RGB rows, bottom row first.
-std::vector<unsigned char> ReadRgb(int width = kWidth, int height = kHeight);
-// Writes the bound read framebuffer as a PNG (top row first), for looking at.
-bool SavePng(const std::string& path, int width = kWidth, int height = kHeight);
 // An opaque 4x4 texture of one colour, nearest filtering; left bound.
 GLuint PlainTexture(int r, int g, int b);
+// A small RGBA texture, nearest filtering, rows given first (t = 0) row first.
+GLuint MakeTexture(int width, int height, const std::vector<unsigned char>& rgba);
+// Outputs the shared generator has given since RandomSeed(38), found against
+// a reference generator; -1 when more than `limit`. Takes one output itself.
+int DrawsSinceSeed(int limit = 20000);
 // Back to a neutral state between tests: default framebuffer, identity
 // matrices, no program, everything the tests enable switched off.
 void ResetState();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "core/random.h"
 #include "core/timeline.h"
@@ -72,7 +74,6 @@ TEST_F(PictureEffects, FlashShowsTheStepPictureForOneSecondAroundTheBeat) {
   const auto centre = testgl::ReadPixel(640, 360);
   EXPECT_NEAR(centre[1], std::lround(250 * (1 - std::pow(0.65, 3))), 3);
   EXPECT_EQ(centre[0], 0);
-  testgl::SavePng(testing::TempDir() + "picture-flash.png");
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 
   director.textureStep = 6;
@@ -105,4 +106,43 @@ TEST_F(PictureEffects, TimedCardFadesInHoldsAndFadesOut) {
   Card(103, 100, 2, 3, 4);
   EXPECT_NEAR(testgl::ReadPixel(8, 8)[2], 200, 1);
   EXPECT_NEAR(testgl::ReadPixel(1271, 711)[2], 200, 1);
+}
+
+// Each of the three copies is the previous one grown by 2 % in width and
+// 0.75 % in height (their shifts do not change their sizes): the copies'
+// boxes, read back through feedback, grow by exactly those factors.
+TEST_F(PictureEffects, FlashCopiesGrowWiderThanTheyGrowTall) {
+  director.beatTime = 900;
+  demoTime = 900;
+  glViewport(0, 0, 1000, 1000);
+  glScalef(0.1f, 0.1f, 1);
+  std::vector<GLfloat> buffer(4096);
+  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  DrawPictureFlash();
+  const int n = glRenderMode(GL_RENDER);
+  std::vector<std::array<float, 2>> corners;
+  for (int k = 0; k < n;) {  // polygon token, vertex count, (x, y) per vertex
+    ASSERT_EQ(static_cast<int>(buffer[k]), GL_POLYGON_TOKEN);
+    const int count = static_cast<int>(buffer[k + 1]);
+    for (int v = 0; v < count; ++v) corners.push_back({buffer[k + 2 + 2 * v], buffer[k + 3 + 2 * v]});
+    k += 2 + 2 * count;
+  }
+  ASSERT_EQ(corners.size() % 3, 0u);
+  const size_t per = corners.size() / 3;
+  std::array<float, 3> width{}, height{};
+  for (int copy = 0; copy < 3; ++copy) {
+    float x0 = 1e9f, x1 = -1e9f, y0 = 1e9f, y1 = -1e9f;
+    for (size_t v = copy * per; v < (copy + 1) * per; ++v) {
+      x0 = std::min(x0, corners[v][0]), x1 = std::max(x1, corners[v][0]);
+      y0 = std::min(y0, corners[v][1]), y1 = std::max(y1, corners[v][1]);
+    }
+    width[copy] = x1 - x0, height[copy] = y1 - y0;
+  }
+  EXPECT_NEAR(width[0], 500 * 0.2f * 2.1f * 1.02f, 0.01);
+  EXPECT_NEAR(height[0], 500 * 0.2f * 1.3f * 1.0075f, 0.01);
+  for (int copy = 1; copy < 3; ++copy) {
+    EXPECT_NEAR(width[copy] / width[copy - 1], 1.02, 1e-4) << copy;
+    EXPECT_NEAR(height[copy] / height[copy - 1], 1.0075, 1e-4) << copy;
+  }
 }

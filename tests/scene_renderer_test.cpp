@@ -1,11 +1,11 @@
-// The scene renderer's windows, once flags, random draws and the 2D cards it
-// draws itself, with the real program objects and the generated run files.
+// The scene renderer on the real program objects: which layers run at which
+// moment of the show (one table), the per-frame steps, the once-per-run
+// values and the 2D cards it draws itself.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <filesystem>
 #include <map>
+#include <string>
 
 #include "core/random.h"
 #include "core/ticks.h"
@@ -14,10 +14,8 @@
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
 #include "render/render_target.h"
-#include "runtime/director.h"
-#include "runtime/startup.h"
+#include "scenes/layers.h"
 #include "scenes/loader_screen.h"
-#include "scenes/picture_flash.h"
 #include "scenes/scene_renderer.h"
 #include "scenes/scene_state.h"
 #include "tests/gl_context.h"
@@ -25,43 +23,40 @@
 namespace {
 using Rgb = std::array<int, 3>;
 
-// An opaque 4x4 texture of one colour.
-GLuint PlainTexture(const Rgb& c) { return testgl::PlainTexture(c[0], c[1], c[2]); }
-
-void ExpectColour(const std::array<int, 4>& got, const Rgb& want, int tolerance = 2) {
-  EXPECT_NEAR(got[0], want[0], tolerance);
-  EXPECT_NEAR(got[1], want[1], tolerance);
-  EXPECT_NEAR(got[2], want[2], tolerance);
+void ExpectColour(const std::array<int, 4>& got, const Rgb& want, const char* what) {
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], want[c], 2) << what << " channel " << c;
 }
 
-// Random draws taken since the generator was seeded with 38: the next output
-// is compared with a reference generator (at most 64 draws apart).
-int DrawsSinceSeed() {
-  const uint32_t next = RandomU32();
-  RandomSeed(38);
-  for (int n = 0; n <= 64; ++n)
-    if (RandomU32() == next) return n;
-  return -1;
+// One scene frame at demo time t, inside the display callback's push.
+void Frame(float t) {
+  demoTime = t;
+  demoTimeDouble = t;
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glPushMatrix();
+  RenderScene();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
 }
 
 // Plain-coloured stand-ins for the pictures the renderer draws by itself;
 // the show's texture slots are given back afterwards.
-const Rgb kPicture34 = {200, 40, 40}, kPicture36 = {40, 200, 40}, kTitle = {40, 40, 200},
-          kCard1 = {220, 220, 30}, kGreeting1 = {30, 220, 220}, kEndScreen = {240, 120, 0};
+const Rgb kPicture36 = {40, 200, 40}, kTitle = {40, 40, 200}, kCard1 = {220, 220, 30},
+          kGreeting1 = {30, 220, 220}, kEndScreen = {240, 120, 0};
 
 class SceneRendererTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     testgl::ResetState();
-    saved_ = {{&pictureTable[34], pictureTable[34]}, {&pictureTable[36], pictureTable[36]},
-              {&titleTexture, titleTexture},          {&pictureTable[1], pictureTable[1]},
-              {&greetings[1], greetings[1]},          {&endScreenTexture, endScreenTexture}};
-    pictureTable[34] = PlainTexture(kPicture34);
-    pictureTable[36] = PlainTexture(kPicture36);
-    titleTexture = PlainTexture(kTitle);
-    pictureTable[1] = PlainTexture(kCard1);
-    greetings[1] = PlainTexture(kGreeting1);
-    endScreenTexture = PlainTexture(kEndScreen);
+    for (GLuint* slot : {&pictureTable[34], &pictureTable[36], &titleTexture, &pictureTable[1],
+                         &greetings[1], &endScreenTexture})
+      saved_[slot] = *slot;
+    pictureTable[34] = testgl::PlainTexture(200, 40, 40);
+    pictureTable[36] = testgl::PlainTexture(kPicture36[0], kPicture36[1], kPicture36[2]);
+    titleTexture = testgl::PlainTexture(kTitle[0], kTitle[1], kTitle[2]);
+    pictureTable[1] = testgl::PlainTexture(kCard1[0], kCard1[1], kCard1[2]);
+    greetings[1] = testgl::PlainTexture(kGreeting1[0], kGreeting1[1], kGreeting1[2]);
+    endScreenTexture = testgl::PlainTexture(kEndScreen[0], kEndScreen[1], kEndScreen[2]);
     SetUpParticleField(KELVANE_RUN_DIR "/");
   }
   static void TearDownTestSuite() {
@@ -76,175 +71,150 @@ class SceneRendererTest : public testing::Test {
     loader.musicStarted = 1;
     ResetSceneState();
     director = DirectorState{};
+    wireLayer = WireLayerState{};
     frameFactor = 1;
     RandomSeed(38);
   }
   void TearDown() override { demoTime = 0, demoTimeDouble = 0; }
 
-  // One scene frame at demo time t (the double copy as the update sets it).
-  void Frame(float t) { FrameExact(t, t); }
-  void FrameExact(float t, double exact) {
-    demoTime = t;
-    demoTimeDouble = exact;
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glPushMatrix();
-    RenderScene();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-  }
-  // Draws taken by one frame at t, starting from a fresh seed.
-  int DrawsOfFrame(float t, double exact) {
-    RandomSeed(38);
-    FrameExact(t, exact);
-    return DrawsSinceSeed();
-  }
-  int DrawsOfFrame(float t) { return DrawsOfFrame(t, t); }
-
   static std::map<GLuint*, GLuint> saved_;
 };
 std::map<GLuint*, GLuint> SceneRendererTest::saved_;
+
+// What one frame at t ran, as the letters of the layers: F particle field,
+// S soft body, W wire layer, P pulse figures, X picture flash, C point cloud,
+// I icosahedron chain, R ropes. Each layer leaves its own mark: the field's
+// clock, the soft body's second light, the wire timer, the pulse stamp, the
+// flash's nine random draws (compared with a frame without a beat), the
+// stars' largest point size, the chain's red last link, the ropes' recomputed
+// directions.
+std::string LayersOfFrame(float t, int layerSwitch2) {
+  std::string layers;
+  int draws[2] = {0, 0};
+  for (int beat = 0; beat < 2; ++beat) {
+    testgl::ResetState();
+    ResetSceneState();
+    director = DirectorState{};
+    director.layerSwitch2 = layerSwitch2;
+    director.effectSwitch = 1;  // the line effects take no random draws
+    director.beatTime = beat ? t : t - 100;
+    wireLayer = WireLayerState{};
+    const GLfloat unset[4] = {0, 0, 0, 1};
+    glLightfv(GL_LIGHT1, GL_AMBIENT, unset);
+    glColor4f(0, 0, 1, 1);
+    ropeA.grid[5][5]->direction = Vec3d{9, 9, 9};
+    RandomSeed(38);
+    Frame(t);
+    draws[beat] = testgl::DrawsSinceSeed();
+  }
+  GLfloat ambient[4], colour[4], pointSize = 0;
+  glGetLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  glGetFloatv(GL_POINT_SIZE, &pointSize);
+  if (scene.particleClock > 0) layers += 'F';
+  if (ambient[0] == 0.31f) layers += 'S';
+  if (wireLayer.timer1 == 1) layers += 'W';
+  if (director.pulseDStamp != DirectorState{}.pulseDStamp) layers += 'P';
+  if (draws[1] - draws[0] == 9) layers += 'X';
+  if (pointSize == 35) layers += 'C';
+  if (colour[0] == 1 && colour[1] == 0 && colour[2] == 0) layers += 'I';
+  if (ropeA.grid[5][5]->direction.x != 9) layers += 'R';
+  return layers;
+}
 }  // namespace
 
-// Windows are open intervals: each bound frame behaves like the outside.
-TEST_F(SceneRendererTest, WindowBoundsAreExcluded) {
-  // Particle frames end before 200.
-  Frame(199.9f);
-  EXPECT_FLOAT_EQ(scene.particleClock, 0.005f);
-  EXPECT_FLOAT_EQ(scene.particleFrameFactor, 1);
-  Frame(200);
-  EXPECT_FLOAT_EQ(scene.particleClock, 0.005f);
-  // Particle frames before the restart end the frame: the centre follow,
-  // which turns ropeA, does not run.
-  const float angle = ropeA.angleA;
-  Frame(1050);
-  EXPECT_FLOAT_EQ(ropeA.angleA, angle);
-  EXPECT_EQ(scene.particleRestarted, 0);
-  Frame(1054);  // not a particle frame: the layers run
-  EXPECT_FLOAT_EQ(ropeA.angleA, angle + 0.005f);
-
-  // The close-up drift moves only inside (634, 730).
-  Frame(634);
-  EXPECT_EQ(scene.closeUpDrift, 0);
-  Frame(634.1f);
-  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.009f);
-  Frame(730);
-  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.009f);
-
-  // The swell draws its clear colour only inside (1268, 1287).
-  EXPECT_EQ(DrawsOfFrame(1268), 0);
-  EXPECT_EQ(DrawsOfFrame(1268.1f), 3);
-  EXPECT_EQ(DrawsOfFrame(1287), 0);
-
-  // The picture flash (nine draws with a beat) stops short of a bound that
-  // only double precision tells apart.
-  director.beatTime = 1075;
-  const double flashBound = 1078.2231755859375;
-  EXPECT_EQ(DrawsOfFrame(static_cast<float>(flashBound), flashBound), 9);
-  EXPECT_EQ(DrawsOfFrame(static_cast<float>(flashBound), 1078.22317), 0);
-  director.beatTime = 836;
-  EXPECT_EQ(DrawsOfFrame(840), 0);
-  EXPECT_EQ(DrawsOfFrame(840.1f), 9);
-  EXPECT_EQ(DrawsOfFrame(845), 9);  // gaps of the point cloud do not matter here
-  director.beatTime = 1716;
-  EXPECT_EQ(DrawsOfFrame(1720), 0);
+TEST_F(SceneRendererTest, WindowTableSaysWhichLayersRun) {
+  struct Moment {
+    float t;
+    int layerSwitch2;
+    const char* layers;
+  };
+  const Moment moments[] = {
+      {150, 1, "F"},         // the particle intro has the frame alone
+      {250, 1, "WC"},        // the ropes wait for 300
+      {320, 1, "WCR"},       // the ropes' early window
+      {450, 1, "WPCIR"},     // the first act
+      {650, 1, "SCIR"},      // the close-up
+      {800, 1, "SPCIR"},     // slow motion: lit, but the body is hidden
+      {855, 1, "PX"},        // the bonfire gap: no stars, no ropes, the body paused
+      {1051, 1, "F"},        // the field alone again
+      {1058, 1, "CI"},       // the chain interlude
+      {1065, 0, "CR"},       // lowered ropes, whatever the layer switches say
+      {1250, 0, "SPXC"},     // ropes off by the switch
+      {1275, 1, "SR"},       // the swell
+      {1300, 1, "F"},        // the field's second run, restarted
+      {1450, 1, "PCI"},      // the jittered chain: no flash, no ropes
+      {1600, 0, "PXCI"},     // the last stretch, ropes off by the switch
+  };
+  for (const Moment& m : moments)
+    EXPECT_EQ(LayersOfFrame(m.t, m.layerSwitch2), m.layers) << "T " << m.t;
 }
 
-// A frame factor of 0 counts as 1 in every per-frame step of the scene.
-TEST_F(SceneRendererTest, ZeroFrameFactorCountsAsOne) {
-  frameFactor = 0;
-  Frame(100);
-  EXPECT_FLOAT_EQ(scene.particleClock, 0.005f);
-  EXPECT_FLOAT_EQ(scene.particleFrameFactor, 1);
-  Frame(700);
-  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.009f);
-  frameFactor = 2;
-  Frame(700);
-  EXPECT_FLOAT_EQ(scene.closeUpDrift, 0.027f);
+// Per-frame steps count a frame factor of 0 as 1; the close-up drift and the
+// particle clock move only inside their windows.
+TEST_F(SceneRendererTest, FrameStepsFollowTheFrameFactor) {
+  struct Step {
+    float t, factor, clock, drift;
+  };
+  const Step steps[] = {{199.9f, 0, 0.005f, 0}, {200, 1, 0, 0},      {634, 1, 0, 0},
+                        {634.1f, 0, 0, 0.009f}, {700, 2, 0, 0.018f}, {730, 1, 0, 0}};
+  for (const Step& s : steps) {
+    ResetSceneState();
+    frameFactor = s.factor;
+    Frame(s.t);
+    EXPECT_FLOAT_EQ(scene.particleClock, s.clock) << s.t;
+    EXPECT_FLOAT_EQ(scene.closeUpDrift, s.drift) << s.t;
+  }
 }
 
-// The particle restart and the soft-body shift happen once per run.
+// The soft-body shift and the particle restart happen once per run.
 TEST_F(SceneRendererTest, OnceFlagsHoldTheirFirstValue) {
   Frame(760);
   EXPECT_EQ(scene.sceneOnceFlags & kSoftBodyShiftFrozen, 0);
   Frame(760.5f);
-  EXPECT_FLOAT_EQ(scene.softBodyShift, 0.5f / 63);
   Frame(800);
   EXPECT_FLOAT_EQ(scene.softBodyShift, 0.5f / 63);
-
-  // The field restarts on the first particle frame after 1268, then the
-  // frame goes on with the layers (ropeA turns in the centre follow).
   Frame(1290);  // not a particle frame
   EXPECT_EQ(scene.particleRestarted, 0);
-  const float angle = ropeA.angleA;
   Frame(1300);
   EXPECT_EQ(scene.particleRestarted, 1);
   EXPECT_EQ(particleColourSet, 1);
-  EXPECT_FLOAT_EQ(ropeA.angleA, angle + 0.005f);
 }
 
-// Only the cards and the flash draw from the generator in these frames: three
-// draws per card drawn, three per flash copy, none otherwise.
-TEST_F(SceneRendererTest, DrawsTheExpectedNumberOfRandoms) {
-  EXPECT_EQ(DrawsOfFrame(1300), 0);   // before the first greeting
-  EXPECT_EQ(DrawsOfFrame(1306), 3);   // greeting 1 fading in
-  EXPECT_EQ(DrawsOfFrame(1312), 3);   // greeting 1 fading out
-  EXPECT_EQ(DrawsOfFrame(1407), 3);   // greeting 15
-  director.beatTime = 905;  // a beat ahead of T counts too
-  EXPECT_EQ(DrawsOfFrame(900), 9);
-  director.beatTime = 890;
-  EXPECT_EQ(DrawsOfFrame(900), 0);
-}
+// The opening and the closing cards, each at the moment it shows alone.
+TEST_F(SceneRendererTest, CardsTheRendererDrawsItself) {
+  struct Card {
+    float t;
+    Rgb centre;
+    const char* what;
+  };
+  const Card cards[] = {{0, {0, 0, 0}, "black at the start"},
+                        {37, kPicture36, "picture 36 over 34"},
+                        {70, kTitle, "the title"},
+                        {1075.6f, kCard1, "text card 1 at its start"},
+                        {1309, kGreeting1, "greeting 1 holding"}};
+  for (const Card& c : cards) {
+    Frame(c.t);
+    ExpectColour(testgl::ReadPixel(640, 360), c.centre, c.what);
+  }
 
-// The opening over the particle field: black, picture 36 over 34, the title.
-TEST_F(SceneRendererTest, TitleSequence) {
-  Frame(0);
-  ExpectColour(testgl::ReadPixel(640, 360), {0, 0, 0});
-  ExpectColour(testgl::ReadPixel(10, 700), {0, 0, 0});
-  Frame(37);
-  ExpectColour(testgl::ReadPixel(640, 360), kPicture36);
-  Frame(70);
-  ExpectColour(testgl::ReadPixel(640, 360), kTitle);
-  testgl::SavePng(testing::TempDir() + "scene-title-70.png");
-}
-
-// The closing cards: a text card starts opaque, a greeting holds opaque, the
-// end screen fades in on the tick clock however the music moves.
-TEST_F(SceneRendererTest, ClosingCards) {
-  Frame(1075.5f);
-  const auto before = testgl::ReadPixel(640, 360);
-  EXPECT_FALSE(before[0] == kCard1[0] && before[1] == kCard1[1] && before[2] == kCard1[2]);
-  Frame(1075.6f);
-  ExpectColour(testgl::ReadPixel(640, 360), kCard1);
-  testgl::SavePng(testing::TempDir() + "scene-card-1075.png");
-
-  Frame(1309);
-  ExpectColour(testgl::ReadPixel(640, 360), kGreeting1);
-  testgl::SavePng(testing::TempDir() + "scene-greeting-1309.png");
-
+  // The end screen fades in on the tick clock, however the music moves.
   TicksUseVirtualClock();
   TicksAdvanceVirtual(5000);
   Frame(1765);
   EXPECT_EQ(scene.sceneOnceFlags & kEndScreenClockStarted, 0);
   Frame(1766);
-  EXPECT_FLOAT_EQ(scene.endScreenFirstTick, 5000);
   TicksAdvanceVirtual(4200);  // half of the fade, while the music stands still
   Frame(1766);
   EXPECT_FLOAT_EQ(scene.endScreenElapsed, 60);
-  const auto half = testgl::ReadPixel(640, 360);
   TicksAdvanceVirtual(4200);
   Frame(1800);
-  ExpectColour(testgl::ReadPixel(640, 360), kEndScreen);
-  testgl::SavePng(testing::TempDir() + "scene-end-screen.png");
-  // Half-way the end screen lies half over the scene below it.
-  EXPECT_GT(half[0], 60);
-  EXPECT_LT(half[0], 240);
+  ExpectColour(testgl::ReadPixel(640, 360), kEndScreen, "end screen");
   TicksUseRealClock();
 }
 
 // With the render target bound the scene is laid out for the render size,
-// whatever size the window has; the composition then sets the window's own
-// viewport before it draws to the screen.
+// whatever size the window has.
 TEST_F(SceneRendererTest, ViewportFollowsTheRenderTargetWhileItIsBound) {
   if (targets.renderTarget == 0) CreateRenderTarget();
   const int savedWidth = windowWidth, savedHeight = windowHeight;

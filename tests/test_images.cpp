@@ -1,5 +1,6 @@
 #include "tests/test_images.h"
 
+#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 #include <stdlib.h>
 

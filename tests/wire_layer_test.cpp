@@ -1,20 +1,16 @@
 // The wire layer and the pulse figures: how many random draws each frame
 // takes, the pulse stamps' advance and reset at their bounds, the strengths
-// that are easy to get wrong, the turn that outlives the layer, and pixels
-// that show each figure after its key and not once it has expired. Pictures
-// of the layers go to the test-output directory beside the run directory.
+// that are easy to get wrong, and the size of the wire icosahedra.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <random>
-#include <string>
 #include <vector>
 
 #include "core/random.h"
 #include "core/timeline.h"
-#include "runtime/director.h"
+#include "scenes/scene_state.h"
 #include "scenes/layers.h"
 #include "tests/gl_context.h"
 
@@ -35,30 +31,18 @@ void ClearPulses() {
   director.pulseGStamp = 0;
 }
 
-// Each pulse figure: a key that fires it, its stamp and its window length.
+// Each pulse figure: its stamp and its window length.
 struct Figure {
   const char* name;
-  unsigned char key;
   float DirectorState::*stamp;
   float window;
 };
 const Figure kFigures[] = {
-    {"nest", 't', &DirectorState::pulseDStamp, 80.5f},
-    {"ring", ',', &DirectorState::pulseBStamp, 4.5f},
-    {"widering", '3', &DirectorState::pulseAStamp, 3.5f},
-    {"frame", 'h', &DirectorState::pulseEStamp, 4.5f},
-    {"beam", 's', &DirectorState::pulseCStamp, 4.5f},
-    {"chevrons", 'r', &DirectorState::pulseFStamp, 9.5f},
-    {"slider", 'e', &DirectorState::pulseGStamp, 9.5f},
+    {"nest", &DirectorState::pulseDStamp, 80.5f},     {"ring", &DirectorState::pulseBStamp, 4.5f},
+    {"widering", &DirectorState::pulseAStamp, 3.5f},  {"frame", &DirectorState::pulseEStamp, 4.5f},
+    {"beam", &DirectorState::pulseCStamp, 4.5f},      {"chevrons", &DirectorState::pulseFStamp, 9.5f},
+    {"slider", &DirectorState::pulseGStamp, 9.5f},
 };
-
-// Whether the program-wide generator has taken exactly `draws` outputs since
-// it was seeded with 38.
-bool TookDraws(int draws) {
-  std::mt19937 reference(38);
-  reference.discard(draws);
-  return RandomU32() == reference();
-}
 
 // The scene as the renderer hands it to these layers: its projection,
 // translate (0, 0, -3), scale 2.25, the destination-colour blend of the blend
@@ -87,27 +71,6 @@ void SetUpPulseScene() {
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
   glEnable(GL_COLOR_MATERIAL);
-}
-
-// Pixels that differ from the clear colour by more than 3 in some channel.
-int CountMarkedPixels() {
-  glFinish();
-  const std::vector<unsigned char> rgb = testgl::ReadRgb();
-  const int clear[3] = {10, 9, 10};  // (0.041, 0.034, 0.04) in bytes
-  int marked = 0;
-  for (size_t k = 0; k + 2 < rgb.size(); k += 3)
-    for (int c = 0; c < 3; ++c)
-      if (std::abs(rgb[k + c] - clear[c]) > 3) {
-        ++marked;
-        break;
-      }
-  return marked;
-}
-
-std::string OutputDir() {
-  const std::string dir = std::string(KELVANE_RUN_DIR) + "/../test-output/";
-  std::filesystem::create_directories(dir);
-  return dir;
 }
 
 std::array<float, 4> CurrentColour() {
@@ -144,45 +107,9 @@ TEST(WireLayer, RandomDrawsPerFrameByTimeRange) {
     SetTime(c.t, c.f);
     RandomSeed(38);
     DrawWireLayer();
-    EXPECT_TRUE(TookDraws(c.draws)) << "T " << c.t << " f " << c.f << " timer2 " << c.timer2
+    EXPECT_EQ(testgl::DrawsSinceSeed(), c.draws) << "T " << c.t << " f " << c.f << " timer2 " << c.timer2
                                    << " timer3 " << c.timer3;
   }
-  wireLayer = WireLayerState{};
-  testgl::ResetState();
-}
-
-// Before 300 the brightness is redrawn every frame; from 300 on only when
-// timer 3 expires. Each frame's colour uses the previous frame's brightness.
-TEST(WireLayer, BrightnessRuleAroundThreeHundred) {
-  SetUpScene();
-  wireLayer = WireLayerState{};
-  RandomSeed(38);
-  std::mt19937 reference(38);
-  auto unit = [&reference] { return reference() * (1.0 / 4294967296.0); };
-
-  SetTime(250, 1);
-  DrawWireLayer();
-  std::array<float, 4> colour = CurrentColour();
-  EXPECT_FLOAT_EQ(colour[0], 0.9f);
-  EXPECT_FLOAT_EQ(colour[3], 0.5f);
-  const float flicker = static_cast<float>((unit() - 0.5) * 0.1 + 0.86);
-  EXPECT_FLOAT_EQ(wireLayer.brightness, flicker);
-  EXPECT_GE(flicker, 0.81f);
-  EXPECT_LT(flicker, 0.91f);
-
-  // Timer 3 stood at 1 after that frame: frames 2 to 5 keep the brightness.
-  SetTime(350, 1);
-  for (int frame = 2; frame <= 5; ++frame) {
-    DrawWireLayer();
-    colour = CurrentColour();
-    EXPECT_FLOAT_EQ(colour[0], 0.9f * flicker) << "frame " << frame;
-    EXPECT_FLOAT_EQ(colour[2], 0.94f * flicker) << "frame " << frame;
-    EXPECT_FLOAT_EQ(wireLayer.brightness, flicker) << "frame " << frame;
-  }
-  DrawWireLayer();  // timer 3 reaches 6
-  const float redrawn = static_cast<float>((unit() - 0.5) * 0.2 + 0.5);
-  EXPECT_FLOAT_EQ(wireLayer.brightness, redrawn);
-  EXPECT_EQ(wireLayer.timer3, 0.0f);
   wireLayer = WireLayerState{};
   testgl::ResetState();
 }
@@ -247,74 +174,24 @@ TEST(PulseFigures, StrengthsOfWideRingAndSlidingChevron) {
   testgl::ResetState();
 }
 
-// The turn by index B is the only matrix change the layer leaves behind,
-// with every figure drawing; the beam alone takes two draws per frame.
-TEST(PulseFigures, TurnStaysAndBeamDrawsTwice) {
-  SetUpPulseScene();
-  glLoadIdentity();
-  ClearPulses();
-  SetTime(500, 1);
-  director.turnIndexB = 1;
-  for (const Figure& fig : kFigures) director.*fig.stamp = 500;
-  RandomSeed(38);
-  DrawPulseFigures();
-  EXPECT_TRUE(TookDraws(2));
-  GLdouble m[16];
-  glGetDoublev(GL_MODELVIEW_MATRIX, m);
-  const double turned[16] = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(m[i], turned[i], 1e-6) << "element " << i;
-  GLint depth = 0;
-  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-  EXPECT_EQ(depth, 1);
-
-  // Beam expired: no draws at all.
-  ClearPulses();
-  RandomSeed(38);
-  DrawPulseFigures();
-  EXPECT_TRUE(TookDraws(0));
+// A wire icosahedron of size s reaches 0.5 s from its centre along x (GLUT's
+// unit icosahedron has a vertex at x = 1), read back through feedback.
+TEST(WireLayer, WireIcosahedronIsHalfItsSizeAcross) {
   testgl::ResetState();
-}
-
-// Each figure shows a few frames after its key (30 frames per second) and
-// leaves nothing once its stamp has expired.
-TEST(PulseFigures, FigureDrawsAfterKeyAndNotOnceExpired) {
-  const std::string dir = OutputDir();
-  RandomSeed(38);
-  for (const Figure& fig : kFigures) {
-    ClearPulses();
-    SetTime(500, 1);
-    HandleKey(fig.key);
-    for (int frame = 0; frame < 3; ++frame) {
-      SetUpPulseScene();
-      SetTime(500 + frame / 3.0f, 1);
-      DrawPulseFigures();
-    }
-    EXPECT_GT(CountMarkedPixels(), 500) << fig.name;
-    testgl::SavePng(dir + "pulse_" + fig.name + ".png");
-
-    // A stamp a full window behind T expires in this frame and draws nothing.
-    SetUpPulseScene();
-    director.*fig.stamp = demoTime - fig.window - 1;
-    DrawPulseFigures();
-    EXPECT_EQ(director.*fig.stamp, 0.0f) << fig.name;
-    EXPECT_EQ(CountMarkedPixels(), 0) << fig.name;
-  }
-  testgl::ResetState();
-}
-
-// The wire icosahedra and wireBody's lines draw, and are saved to look at.
-TEST(WireLayer, PicturesOfTheFirstAct) {
-  const std::string dir = OutputDir();
-  for (float t : {250.0f, 350.0f, 500.0f}) {
-    wireLayer = WireLayerState{};
-    SetUpScene();
-    SetTime(t, 1);
-    RandomSeed(38);
-    DrawWireLayer();
-    EXPECT_GT(CountMarkedPixels(), 2000) << "T " << t;
-    testgl::SavePng(dir + "wire_" + std::to_string(static_cast<int>(t)) + ".png");
-  }
-  wireLayer = WireLayerState{};
+  glViewport(0, 0, 400, 400);
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-2, 2, -2, 2, -2, 2);
+  glMatrixMode(GL_MODELVIEW);
+  std::vector<GLfloat> buffer(4096);
+  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  DrawWireIcosahedron(1.4f);
+  const int n = glRenderMode(GL_RENDER);
+  ASSERT_GT(n, 0);
+  float reach = 0;
+  for (int k = 0; k + 4 < n; k += 5)  // line token, then two (x, y) vertices
+    reach = std::max({reach, std::fabs(buffer[k + 1] - 200), std::fabs(buffer[k + 3] - 200)});
+  EXPECT_NEAR(reach / 100, 0.7, 1e-3);
   testgl::ResetState();
 }
 }  // namespace

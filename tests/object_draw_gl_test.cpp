@@ -1,0 +1,107 @@
+// Drawing the simulated objects, read back through GL feedback: the rope's
+// texture mapping against its grid, the soft body's colours, the wire head's
+// spring lines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "objects/object_draw.h"
+#include "objects/program_objects.h"
+#include "tests/gl_context.h"
+
+namespace {
+// Feedback under a 200x200 viewport with world coordinates mapped 1:1
+// (offset by 100) onto window coordinates; returns the values written.
+std::vector<GLfloat> Feedback(GLenum type, void (*draw)()) {
+  static std::vector<GLfloat> buffer(1 << 21);
+  testgl::ResetState();
+  glViewport(0, 0, 200, 200);
+  glScalef(0.01f, 0.01f, 0.01f);
+  glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), type, buffer.data());
+  glRenderMode(GL_FEEDBACK);
+  draw();
+  const int n = glRenderMode(GL_RENDER);
+  EXPECT_GT(n, 0) << "nothing drawn, or the feedback buffer overflowed";
+  testgl::ResetState();
+  return std::vector<GLfloat>(buffer.begin(), buffer.begin() + std::max(n, 0));
+}
+}  // namespace
+
+// In the quad look, texture s runs along the chain (row i / 12) and t across
+// the chains from 1 at chain 0 to 0 at the last: every corner's texture
+// coordinates name the grid particle it sits on.
+TEST(ObjectDraw, RopeTextureFollowsTheGrid) {
+  const std::vector<GLfloat> f = Feedback(GL_3D_COLOR_TEXTURE, [] {
+    glDisable(GL_CULL_FACE);
+    DrawRope(ropeA, 1, 500, 0);
+  });
+  const int S = ropeA.rows, N = ropeA.chains;
+  int corners = 0, misplaced = 0;
+  for (size_t k = 0; k < f.size();) {  // polygon token, count, 11 values per vertex
+    ASSERT_EQ(static_cast<int>(f[k]), GL_POLYGON_TOKEN);
+    const int count = static_cast<int>(f[k + 1]);
+    for (int v = 0; v < count; ++v) {
+      const GLfloat* p = &f[k + 2 + 11 * v];
+      const int i = static_cast<int>(std::lround(p[7] * (S - 1)));
+      const int j = static_cast<int>(std::lround((1 - p[8]) * (N - 1)));
+      ASSERT_TRUE(i >= 0 && i < S && j >= 0 && j < N) << p[7] << " " << p[8];
+      const Vec3d& at = ropeA.grid[i][j]->position;
+      if (std::fabs(p[0] - 100 - at.x) > 1e-3 || std::fabs(p[1] - 100 - at.y) > 1e-3) ++misplaced;
+      ++corners;
+    }
+    k += 2 + 11 * count;
+  }
+  EXPECT_GT(corners, 4 * (N - 1));  // the front faces of many quads
+  EXPECT_EQ(misplaced, 0);
+}
+
+// Under white ambient light only, with the colour tracked as material, the
+// lit triangles and points show the colour they are drawn in: the mass
+// points red, the spring lines (drawn unlit) grey.
+TEST(ObjectDraw, SoftBodyPointsAreRedAndSpringsGrey) {
+  const std::vector<GLfloat> f = Feedback(GL_3D_COLOR, [] {
+    const GLfloat white[4] = {1, 1, 1, 1}, none[4] = {0, 0, 0, 1};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, white);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, none);
+    glDisable(GL_LIGHT0);
+    glDisable(GL_LIGHT1);
+    EnableColorMaterial();
+    DrawSoftBody(softBody);
+    const GLfloat dim[4] = {0.2f, 0.2f, 0.2f, 1};
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, dim);
+  });
+  size_t points = 0, lines = 0, wrong = 0;
+  for (size_t k = 0; k < f.size();) {
+    const int token = static_cast<int>(f[k]);
+    if (token == GL_POINT_TOKEN) {
+      wrong += f[k + 4] != 1 || f[k + 5] != 0 || f[k + 6] != 0;
+      ++points;
+      k += 8;
+    } else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
+      wrong += std::fabs(f[k + 4] - 0.5f) > 1e-3 || std::fabs(f[k + 5] - 0.5f) > 1e-3;
+      ++lines;
+      k += 15;
+    } else {
+      ASSERT_EQ(token, GL_POLYGON_TOKEN);
+      k += 2 + 7 * static_cast<int>(f[k + 1]);
+    }
+  }
+  EXPECT_EQ(points, softBody.points.size());
+  EXPECT_EQ(lines, softBody.springs.size());
+  EXPECT_EQ(wrong, 0u);
+}
+
+// The wire layer's head is the head mesh: one line per spring of it.
+TEST(ObjectDraw, WireBodyDrawsTheHeadsSprings) {
+  ASSERT_NE(wireBody.springs.size(), softBody.springs.size());
+  GLuint query = 0, lines = 0;
+  glGenQueries(1, &query);
+  glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+  DrawWireBody();
+  glEndQuery(GL_PRIMITIVES_GENERATED);
+  glGetQueryObjectuiv(query, GL_QUERY_RESULT, &lines);
+  glDeleteQueries(1, &query);
+  EXPECT_EQ(lines, wireBody.springs.size());
+  testgl::ResetState();
+}
