@@ -1,6 +1,6 @@
 // The committed performance, assets/keys.dat: the generator still writes it,
-// the program reads it as composed, its keys land where the show draws what
-// they drive, and replaying it through the director plays the intended show.
+// the program reads it as composed and its keys land where the show draws
+// what they drive.
 #include "tools/choreography/choreography.h"
 
 #include <gtest/gtest.h>
@@ -92,53 +92,4 @@ TEST(Performance, PulseAndFlashWindowsAndTheKeysInThem) {
   }
 }
 
-TEST(Performance, ReplayPlaysTheIntendedShow) {
-  ASSERT_GT(LoadCommittedTrack(), 0);
-  director = DirectorState{};
-  for (int axis = 0; axis < 3; ++axis) ropeA.centre[axis] = ropeB.centre[axis] = 0;
-  const double moments[] = {25, 31, 45, 68, 100, 106.5, 115, 125, 141, 150, 156, 171, 180};
-  std::map<double, DirectorState> at;
-  int flashFrames = 0, flashShown = 0, steps = 0, lastStep = director.textureStep;
-  double drift = 0;
-  Replay(kEscapeSeconds, [&](float seconds) {
-    for (double m : moments)
-      if (!at.count(m) && seconds >= m) at[m] = director;
-    if (director.textureStep != lastStep) {
-      EXPECT_TRUE(FlashShows(seconds)) << "picture stepped unseen at " << seconds;
-      lastStep = director.textureStep;
-      ++steps;
-    }
-    if (FlashShows(seconds)) ++flashFrames, flashShown += demoTime - director.beatTime < 10;
-    for (int axis = 0; axis < 3; ++axis)
-      drift = std::max({drift, std::fabs(ropeA.centre[axis]), std::fabs(ropeB.centre[axis])});
-  });
-  ASSERT_EQ(at.size(), std::size(moments));
-  for (double m : {31.0, 45.0, 115.0, 125.0, 141.0, 150.0, 156.0})
-    EXPECT_TRUE(at[m].layerSwitch1 && at[m].layerSwitch2) << "ropes hidden at " << m << " s";
-  EXPECT_EQ(at[25].layerSwitch2, 0);
-  EXPECT_EQ(at[68].layerSwitch1, 0);
-  EXPECT_EQ(at[125].ropeDrawMode, 0);
-  EXPECT_EQ(at[141].ropeDrawMode, 1);
-  EXPECT_EQ(at[150].ropeDrawMode, 2);
-  EXPECT_EQ(at[156].ropeDrawMode, 3);
-  EXPECT_EQ(at[115].effectSwitch, 1);
-  EXPECT_EQ(at[100].blendSwitch, 0);
-  EXPECT_EQ(at[106.5].blendSwitch, 1);
-  EXPECT_EQ(at[45].ropeASwing, 1);
-  EXPECT_EQ(at[141].ropeBSwing, 1);
-  EXPECT_EQ(at[171].ropeASwing + at[171].ropeBSwing, 0);
-  EXPECT_EQ(at[180].ropeDrawFlag, 0);
-  EXPECT_GT(steps, 60);
-  EXPECT_GT(flashShown, flashFrames * 6 / 10);
-  EXPECT_LT(drift, 0.25);  // the nudges keep the ropes near the centre
-}
-
-TEST(PerformanceDeathTest, TheTrackEndsTheShow) {
-  EXPECT_EXIT(
-      {
-        LoadCommittedTrack();
-        Replay(assetgen::music::kTrackSeconds, [](float) {});
-      },
-      ::testing::ExitedWithCode(0), "");
-}
 }  // namespace

@@ -198,18 +198,6 @@ TEST_F(Passes, FlashOverlayZoomsAndFadesAfterARePick) {
   glDeleteTextures(1, &overlay);
 }
 
-TEST_F(Passes, FocusStrengthBreathesWithTheDemoTime) {
-  const GLint location = glGetUniformLocation(dofProgram, "t");
-  const float moments[3][2] = {{0, 10}, {static_cast<float>(5 * M_PI), 20},
-                               {static_cast<float>(-5 * M_PI), 0}};
-  for (const auto& m : moments) {
-    DofPass(m[0]);
-    float t = -1;
-    glGetUniformfv(dofProgram, location, &t);
-    EXPECT_NEAR(t, m[1], 1e-4) << m[0];
-  }
-}
-
 TEST_F(Passes, PanelBlendsByAlphaAndRestoresState) {
   glClearColor(0, 0, 1, 1);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -229,28 +217,4 @@ TEST_F(Passes, PanelBlendsByAlphaAndRestoresState) {
   EXPECT_EQ(source, GL_ONE);
   glDeleteTextures(1, &panelTexture);
   panelTexture = saved;
-}
-
-TEST(ReadWholeFile, KeepsLineEndsAndRefusesMissingOrEmptyFiles) {
-  std::string dirName = testing::TempDir() + "k12-readXXXXXX";
-  char* dir = dirName.data();
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string crlf = std::string(dir) + "/crlf.glsl";
-  const std::string empty = std::string(dir) + "/empty.glsl";
-  const char text[] = "void main() {\r\n  gl_FragColor = vec4(1.0);\r\n}\r\n";
-  FILE* f = fopen(crlf.c_str(), "wb");
-  fwrite(text, 1, sizeof text - 1, f);
-  fclose(f);
-  fclose(fopen(empty.c_str(), "wb"));
-
-  char* buffer = ReadWholeFile(crlf.c_str());
-  ASSERT_NE(buffer, nullptr);
-  EXPECT_STREQ(buffer, text);
-  free(buffer);
-  EXPECT_EQ(ReadWholeFile(empty.c_str()), nullptr);
-  EXPECT_EQ(ReadWholeFile((std::string(dir) + "/missing.glsl").c_str()), nullptr);
-  EXPECT_EQ(ReadWholeFile(nullptr), nullptr);
-  remove(crlf.c_str());
-  remove(empty.c_str());
-  rmdir(dir);
 }

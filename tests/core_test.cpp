@@ -107,33 +107,6 @@ TEST(MusicClock, SmoothMonotonicAndOnTimeWithIrregularOutput) {
   }
 }
 
-TEST(MusicClock, StallsBurstsAndTheEndNeverMoveItBack) {
-  MusicClock clock;
-  ClockReset(clock, kRate, 100000000, kBuffer);
-  EXPECT_EQ(ClockRead(clock, 10.0), 0u);  // not started
-  ClockStart(clock, 0, 0.0, false);
-  const double period = kBuffer / kRate;
-  for (int k = 0; k < 10; ++k) ClockOnOutput(clock, k * period, k * kBuffer, kBuffer);
-  // Stalled half a second: held one buffer past what was handed out.
-  EXPECT_EQ(ClockRead(clock, 9 * period + 0.5), 11 * kBuffer);
-  const double t = 9 * period + 0.5;
-  for (int k = 10; k < 20; ++k) ClockOnOutput(clock, t, k * kBuffer, kBuffer);  // a burst
-  const uint64_t after = ClockRead(clock, t);
-  EXPECT_GE(after, 11 * kBuffer);
-  ClockOnOutput(clock, t + 0.01, 2 * kBuffer, kBuffer);  // claims an older position
-  EXPECT_GE(ClockRead(clock, t + 0.01), after);
-  EXPECT_GE(ClockRead(clock, t + 0.02), after);
-
-  // Without an output the clock runs at the nominal rate from its start and
-  // stops at the end of the track.
-  MusicClock silent;
-  ClockReset(silent, kRate, 50000, 0);
-  ClockStart(silent, 1000, 2.0, true);
-  EXPECT_EQ(ClockRead(silent, 2.5), 1000u + 22050u);
-  EXPECT_EQ(ClockRead(silent, 1000.0), 50000u);
-  EXPECT_EQ(ClockRead(silent, 2.5), 50000u);
-}
-
 TEST(Timeline, FrameFactorAndOpenWindows) {
   EXPECT_EQ(ComputeFrameFactor(12.5f, 12.5f), 1.0f);  // a standing clock counts as a frame
   EXPECT_NEAR(ComputeFrameFactor(1.0333f, 1.0f), 1.0f, 1e-4);

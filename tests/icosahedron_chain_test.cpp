@@ -1,6 +1,6 @@
 // The icosahedron chain drawn under the scene's projection and transforms:
-// which arrangement runs, how many shared random draws it takes, the matrix
-// it leaves for the layers after it and its timed quantities.
+// which arrangement runs, how many shared random draws it takes and the
+// matrix it leaves for the layers after it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,24 +96,6 @@ TEST(IcosahedronChain, ArrangementDrawsAndMatrixLeftBehind) {
     for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], c.before[i]) << "T = " << t;
     EXPECT_NE(c.after[14], scene.sceneEntryModelview[14]);
   }
-}
-
-TEST(IcosahedronChain, SpreadOffsetAndJitter) {
-  EXPECT_EQ(ChainSpread(1495), 0);
-  EXPECT_NEAR(ChainSpread(1495.4f), 0.6 * (1 - std::pow(0.95, 3)), 2e-5);
-  EXPECT_NEAR(ChainSpread(1503), 0.6, 1e-6);
-  EXPECT_NEAR(ChainSpread(1600), 0.6, 1e-6);
-
-  EXPECT_EQ(ChainLinkOffset(570), 0);
-  EXPECT_NEAR(ChainLinkOffset(572.5f), 0.075, 1e-6);
-  EXPECT_NEAR(ChainLinkOffset(605), 0.15, 1e-6);
-  EXPECT_NEAR(ChainLinkOffset(615), 0.075, 1e-6);  // halfway through the quintic close
-  EXPECT_NEAR(ChainLinkOffset(625), 0, 1e-6);
-  EXPECT_EQ(ChainLinkOffset(630), 0);
-
-  EXPECT_EQ(ChainJitter(1420), 0);
-  EXPECT_NEAR(ChainJitter(1470), 0.005, 1e-7);
-  EXPECT_NEAR(ChainJitter(1600), 0.01, 1e-7);
 }
 
 }  // namespace

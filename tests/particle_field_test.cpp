@@ -158,33 +158,6 @@ TEST_F(ParticleField, SetUpFillsTheBuffersAndBindsThem) {
   EXPECT_EQ(BoundAt(11), GLint(particleField.colourTranslucent[0]));
 }
 
-TEST_F(ParticleField, FramesSwapTheDistributionsAndPassUniformsOnToTheNextFrame) {
-  GLfloat clock = -1, factor = -1;
-  RunFieldFrame(300, 1.0f);
-  EXPECT_EQ(BoundAt(4), GLint(particleField.distributionA));
-  EXPECT_EQ(BoundAt(5), GLint(particleField.distributionB));
-  ExpectParticlesOnTheGrid();  // frame factor 0 in the first move pass
-  glGetUniformfv(particleField.moveProgram, 10, &clock);
-  glGetUniformfv(particleField.moveProgram, 12, &factor);
-  EXPECT_EQ(clock, float(double(scene.particleClock) * 1.2));
-  EXPECT_EQ(factor, 1.0f);
-
-  RunFieldFrame(300, 1.0f);
-  EXPECT_EQ(BoundAt(4), GLint(particleField.distributionB));
-  EXPECT_EQ(BoundAt(5), GLint(particleField.distributionA));
-
-  // What the field leaves behind, and that it drew: white clear, coloured points.
-  GLint program = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-  EXPECT_EQ(program, GLint(particleField.moveProgram));
-  EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-  GLfloat clear[4];
-  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-  EXPECT_EQ(clear[0] + clear[1] + clear[2], 3.0f) << "the field clears to white";
-}
-
 TEST_F(ParticleField, RestartSwitchesTheColouringAndRegridsTheParticles) {
   // Let the particles drift first, so the regridding has something to undo.
   scene.particleClock = 3.0f;

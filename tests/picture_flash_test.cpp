@@ -1,5 +1,5 @@
-// The picture flash and the timed card: when they draw, what they draw, and
-// how many draws of the shared generator each takes.
+// The picture flash: when it draws, what it draws, how many draws of the
+// shared generator it takes, and how its copies grow.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -32,7 +32,6 @@ class PictureEffects : public testing::Test {
     savedStep7 = pictureTable[7];
     pictureTable[6] = testgl::PlainTexture(250, 0, 0);
     pictureTable[7] = testgl::PlainTexture(0, 250, 0);
-    card = testgl::PlainTexture(0, 0, 200);
     director = DirectorState{};
     RandomSeed(38);
   }
@@ -49,18 +48,7 @@ class PictureEffects : public testing::Test {
     DrawPictureFlash();
     return DrawsSinceSeed();
   }
-  // One card over black at demo time t; returns the draws it took.
-  int Card(float t, float start, float fadeIn, float hold, float fadeOut) {
-    testgl::ResetState();
-    glMatrixMode(GL_PROJECTION);
-    gluOrtho2D(0, 1, 0, 1);
-    glMatrixMode(GL_MODELVIEW);
-    demoTime = t;
-    RandomSeed(38);
-    DrawTimedCard(card, start, fadeIn, hold, fadeOut);
-    return DrawsSinceSeed();
-  }
-  GLuint savedStep6 = 0, savedStep7 = 0, card = 0;
+  GLuint savedStep6 = 0, savedStep7 = 0;
 };
 }  // namespace
 
@@ -86,26 +74,6 @@ TEST_F(PictureEffects, FlashShowsTheStepPictureForOneSecondAroundTheBeat) {
   director.beatTime = 0;
   EXPECT_EQ(Flash(9.5f), 9);
   EXPECT_EQ(Flash(10), 0);
-}
-
-// Fade-in, hold, fade-out; a card not drawn takes no draws.
-TEST_F(PictureEffects, TimedCardFadesInHoldsAndFadesOut) {
-  EXPECT_EQ(Card(99.9f, 100, 2, 3, 4), 0);
-  EXPECT_EQ(Card(101, 100, 2, 3, 4), 3);  // half faded in
-  EXPECT_NEAR(testgl::ReadPixel(640, 360)[2], 100, 2);
-  // At the hold end exactly the card is in its fade-out, at full opacity.
-  EXPECT_EQ(Card(105, 100, 2, 3, 4), 3);
-  EXPECT_NEAR(testgl::ReadPixel(640, 360)[2], 200, 1);
-  EXPECT_EQ(Card(107, 100, 2, 3, 4), 3);  // half faded out
-  EXPECT_NEAR(testgl::ReadPixel(640, 360)[2], 100, 2);
-  EXPECT_EQ(Card(109, 100, 2, 3, 4), 0);
-  EXPECT_EQ(testgl::ReadPixel(640, 360)[2], 0);
-
-  // The shake stays within half a percent of the screen: the card still
-  // reaches the far corners' inner neighbours.
-  Card(103, 100, 2, 3, 4);
-  EXPECT_NEAR(testgl::ReadPixel(8, 8)[2], 200, 1);
-  EXPECT_NEAR(testgl::ReadPixel(1271, 711)[2], 200, 1);
 }
 
 // Each of the three copies is the previous one grown by 2 % in width and

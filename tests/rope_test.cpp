@@ -1,6 +1,6 @@
 // Ropes: the blockwise frame step against a plain reference that runs every
 // stage over all particles and links in list order, the drawing directions,
-// the roots, the construction and the sub-stepping of long frames.
+// the roots and the sub-stepping of long frames.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -145,25 +145,6 @@ TEST(Rope, DrawingDirectionsFollowTheFrame) {
       ASSERT_EQ(std::memcmp(&d, &expected[size_t(i) * rope.chains + j], sizeof d), 0) << i << "," << j;
       ASSERT_NEAR(Length(d), 1.0, 1e-12);
     }
-}
-
-TEST(Rope, ConstructionHangsStraightChainsOutOfTheCore) {
-  CRopeObject rope(360, 3.1f, 2.3f);
-  ASSERT_EQ(rope.links.size(), size_t(13 * 602 + 12 * 602));
-  for (int j = 0; j < rope.chains; ++j)
-    for (int i = 0; i < rope.rows; ++i) {
-      const RopeParticle& p = *rope.grid[i][j];
-      ASSERT_NEAR(Length(p.position), 0.2 + 0.027 * i, 1e-9);
-      ASSERT_NEAR(Dot(Normalized(p.position), Normalized(rope.grid[0][j]->position)), 1.0, 1e-9);
-      ASSERT_EQ(p.flags, i == 0 ? 3 : 1);
-      ASSERT_EQ(p.mass, 2.3f);
-    }
-  // Neighbour links row by row, then the skip-one links.
-  const RopeLink& skip = rope.links[7826];
-  EXPECT_EQ(rope.links[602].second, rope.grid[2][0]);
-  EXPECT_EQ(skip.second, rope.grid[2][0]);
-  EXPECT_FLOAT_EQ(skip.restLength, 0.054f);
-  EXPECT_EQ(skip.stiffness + skip.damping, 360.0f + 3.1f);
 }
 
 TEST(Rope, RootsTurnAboutZThenYThenXAndMoveToTheCentre) {

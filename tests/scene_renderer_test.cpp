@@ -1,6 +1,5 @@
 // The scene renderer on the real program objects: which layers run at which
-// moment of the show (one table), the per-frame steps, the once-per-run
-// values and the 2D cards it draws itself.
+// moment of the show (one table) and the 2D cards it draws itself.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -148,37 +147,6 @@ TEST_F(SceneRendererTest, WindowTableSaysWhichLayersRun) {
   };
   for (const Moment& m : moments)
     EXPECT_EQ(LayersOfFrame(m.t, m.layerSwitch2), m.layers) << "T " << m.t;
-}
-
-// Per-frame steps count a frame factor of 0 as 1; the close-up drift and the
-// particle clock move only inside their windows.
-TEST_F(SceneRendererTest, FrameStepsFollowTheFrameFactor) {
-  struct Step {
-    float t, factor, clock, drift;
-  };
-  const Step steps[] = {{199.9f, 0, 0.005f, 0}, {200, 1, 0, 0},      {634, 1, 0, 0},
-                        {634.1f, 0, 0, 0.009f}, {700, 2, 0, 0.018f}, {730, 1, 0, 0}};
-  for (const Step& s : steps) {
-    ResetSceneState();
-    frameFactor = s.factor;
-    Frame(s.t);
-    EXPECT_FLOAT_EQ(scene.particleClock, s.clock) << s.t;
-    EXPECT_FLOAT_EQ(scene.closeUpDrift, s.drift) << s.t;
-  }
-}
-
-// The soft-body shift and the particle restart happen once per run.
-TEST_F(SceneRendererTest, OnceFlagsHoldTheirFirstValue) {
-  Frame(760);
-  EXPECT_EQ(scene.sceneOnceFlags & kSoftBodyShiftFrozen, 0);
-  Frame(760.5f);
-  Frame(800);
-  EXPECT_FLOAT_EQ(scene.softBodyShift, 0.5f / 63);
-  Frame(1290);  // not a particle frame
-  EXPECT_EQ(scene.particleRestarted, 0);
-  Frame(1300);
-  EXPECT_EQ(scene.particleRestarted, 1);
-  EXPECT_EQ(particleColourSet, 1);
 }
 
 // The opening and the closing cards, each at the moment it shows alone.

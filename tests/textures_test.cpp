@@ -119,29 +119,6 @@ TEST(LoadTexture, UploadsEachPixelLayoutAsItsColours) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(AssetImages, ListsEveryFileOnceAndReportsAllMissing) {
-  std::vector<std::string> files = AssetImageFiles();
-  EXPECT_EQ(files.size(), 54u);
-  std::set<std::string> unique(files.begin(), files.end());
-  EXPECT_EQ(unique.size(), files.size());
-  EXPECT_TRUE(unique.count("gfx/panel.png") && unique.count("gfx/loader.jpg") &&
-              unique.count("gfx/gfx_greets01.png") && unique.count("gfx/overlay12.jpg"));
-
-  EXPECT_TRUE(CheckAssetImages(testimg::TestAssetDirectory().c_str()));
-  std::string dir = testimg::MakeTempDir("missing");
-  std::filesystem::copy(testimg::TestAssetDirectory(), dir,
-                        std::filesystem::copy_options::recursive);
-  std::filesystem::remove(dir + "/gfx/txt9.png");
-  std::filesystem::remove(dir + "/gfx/endscreen.jpg");
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(CheckAssetImages(dir.c_str()));
-  std::string message = testing::internal::GetCapturedStderr();
-  EXPECT_NE(message.find("gfx/txt9.png"), std::string::npos) << message;
-  EXPECT_NE(message.find("gfx/endscreen.jpg"), std::string::npos) << message;
-  EXPECT_EQ(message.find("txt8"), std::string::npos) << message;
-  std::filesystem::remove_all(dir);
-}
-
 // The whole table over images of distinct colours: each slot ends up with the
 // right file, and copies share the names of the slots they copy.
 TEST(AssetTable, FillsEverySlotInStepOrder) {

@@ -1,6 +1,5 @@
-// The wire layer and the pulse figures: how many random draws each frame
-// takes, the pulse stamps' advance and reset at their bounds, the strengths
-// that are easy to get wrong, and the size of the wire icosahedra.
+// The pulse figures' strengths that are easy to get wrong, and the size of
+// the wire icosahedra.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,19 +29,6 @@ void ClearPulses() {
   director.pulseDStamp = director.pulseEStamp = director.pulseFStamp = 0;
   director.pulseGStamp = 0;
 }
-
-// Each pulse figure: its stamp and its window length.
-struct Figure {
-  const char* name;
-  float DirectorState::*stamp;
-  float window;
-};
-const Figure kFigures[] = {
-    {"nest", &DirectorState::pulseDStamp, 80.5f},     {"ring", &DirectorState::pulseBStamp, 4.5f},
-    {"widering", &DirectorState::pulseAStamp, 3.5f},  {"frame", &DirectorState::pulseEStamp, 4.5f},
-    {"beam", &DirectorState::pulseCStamp, 4.5f},      {"chevrons", &DirectorState::pulseFStamp, 9.5f},
-    {"slider", &DirectorState::pulseGStamp, 9.5f},
-};
 
 // The scene as the renderer hands it to these layers: its projection,
 // translate (0, 0, -3), scale 2.25, the destination-colour blend of the blend
@@ -77,75 +63,6 @@ std::array<float, 4> CurrentColour() {
   std::array<float, 4> colour{};
   glGetFloatv(GL_CURRENT_COLOR, colour.data());
   return colour;
-}
-
-TEST(WireLayer, RandomDrawsPerFrameByTimeRange) {
-  struct Case {
-    float t, f, timer2, timer3;
-    int draws;
-  };
-  const Case cases[] = {
-      {250, 1, 0, 0, 1},       // before 300: the brightness flicker only
-      {250, 31, 0, 0, 4},      // all three timers expire: two sizes, a brightness, the flicker
-      {250, 1, 0, 4.0f, 1},    // timer 3 reaches 5 exactly: not expired
-      {250, 1, 0, 4.5f, 2},    // timer 3 passes 5
-      {250, 1, 29.5f, 0, 3},   // timer 2 passes 30: two sizes
-      {250, 0, 0, 4.5f, 2},    // a frame factor of 0 counts as 1
-      {299.9f, 1, 0, 0, 1},
-      {300, 1, 0, 0, 0},       // from 300 on only the timers draw
-      {350, 31, 0, 0, 3},
-      {399.9f, 1, 0, 0, 0},
-      {400, 1, 0, 0, 0},
-      {500, 31, 0, 0, 3},
-      {629, 1, 0, 0, 0},
-  };
-  for (const Case& c : cases) {
-    SetUpScene();
-    wireLayer = WireLayerState{};
-    wireLayer.timer2 = c.timer2;
-    wireLayer.timer3 = c.timer3;
-    SetTime(c.t, c.f);
-    RandomSeed(38);
-    DrawWireLayer();
-    EXPECT_EQ(testgl::DrawsSinceSeed(), c.draws) << "T " << c.t << " f " << c.f << " timer2 " << c.timer2
-                                   << " timer3 " << c.timer3;
-  }
-  wireLayer = WireLayerState{};
-  testgl::ResetState();
-}
-
-// Each stamp advances by f and is reset to 0 exactly when T > D and
-// T - stamp >= D, with D the figure's own window.
-TEST(PulseFigures, StampsAdvanceAndResetAtTheirBounds) {
-  for (const Figure& p : kFigures) {
-    // T - (stamp + f) == D: expired; a quarter less: still drawn.
-    for (float f : {1.0f, 0.0f}) {
-      SetUpPulseScene();
-      ClearPulses();
-      SetTime(500, f);
-      director.*p.stamp = 499 - p.window;
-      DrawPulseFigures();
-      EXPECT_EQ(director.*p.stamp, 0.0f) << p.name << " f " << f;
-      ClearPulses();
-      director.*p.stamp = 499.25f - p.window;
-      DrawPulseFigures();
-      EXPECT_EQ(director.*p.stamp, 500.25f - p.window) << p.name << " f " << f;
-    }
-  }
-  // At T = 4 only the wide ring (window 3.5) is past its window; at T = 3.5
-  // none is, and an old stamp only advances.
-  for (float t : {3.5f, 4.0f}) {
-    SetUpPulseScene();
-    ClearPulses();
-    SetTime(t, 1);
-    for (const Figure& p : kFigures) director.*p.stamp = -1000;
-    DrawPulseFigures();
-    for (const Figure& p : kFigures) {
-      const bool reset = t > p.window;
-      EXPECT_EQ(director.*p.stamp, reset ? 0.0f : -999.0f) << p.name << " T " << t;
-    }
-  }
-  testgl::ResetState();
 }
 
 TEST(PulseFigures, StrengthsOfWideRingAndSlidingChevron) {
