@@ -158,6 +158,18 @@ TEST_F(ParticleField, SetUpFillsTheBuffersAndBindsThem) {
   EXPECT_EQ(BoundAt(11), GLint(particleField.colourTranslucent[0]));
 }
 
+// Each frame swaps the two distribution buffers and clears to white.
+TEST_F(ParticleField, FramesSwapTheDistributionsOverAWhiteClear) {
+  for (bool odd : {true, false}) {
+    RunFieldFrame(300, 1.0f);
+    EXPECT_EQ(BoundAt(4), GLint(odd ? particleField.distributionA : particleField.distributionB));
+    EXPECT_EQ(BoundAt(5), GLint(odd ? particleField.distributionB : particleField.distributionA));
+  }
+  GLfloat clear[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+  EXPECT_EQ(clear[0] + clear[1] + clear[2], 3.0f);
+}
+
 TEST_F(ParticleField, RestartSwitchesTheColouringAndRegridsTheParticles) {
   // Let the particles drift first, so the regridding has something to undo.
   scene.particleClock = 3.0f;
