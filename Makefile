@@ -39,15 +39,16 @@ video: build
 	  exec xvfb-run -a -s "-screen 0 1280x720x24" \
 	    ./kelvane12-capture --fps $(VIDEO_FPS) $(VIDEO_ARGS) --video "$(VIDEO_FILE)"; fi
 
+# The tests run side by side, each drawing one on an X server of its own.
 test: build
-	cd $(BUILD) && ctest --output-on-failure
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-sanitize
 
 # The GL-free tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # Rewrites the committed performance, assets/keys.dat, from the choreography.
 keys: configure
