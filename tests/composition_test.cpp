@@ -197,24 +197,3 @@ TEST_F(Passes, FlashOverlayZoomsAndFadesAfterARePick) {
   }
   glDeleteTextures(1, &overlay);
 }
-
-TEST_F(Passes, PanelBlendsByAlphaAndRestoresState) {
-  glClearColor(0, 0, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  // Panel: opaque red first row, fully transparent second row.
-  const GLuint saved = panelTexture;
-  panelTexture = testgl::MakeTexture(1, 2, {255, 0, 0, 255, 0, 255, 0, 0});
-  glEnable(GL_DEPTH_TEST);
-  glBlendFunc(GL_ONE, GL_ZERO);
-  PanelPass();
-  // Direct mapping: the first row at the bottom of the screen.
-  ExpectNear(testgl::ReadPixel(640, 100), {255, 0, 0, 255}, 0, "opaque panel");
-  ExpectNear(testgl::ReadPixel(640, 620), {0, 0, 255, 255}, 0, "transparent panel");
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  GLint source = 0;
-  glGetIntegerv(GL_BLEND_SRC_RGB, &source);
-  EXPECT_EQ(source, GL_ONE);
-  glDeleteTextures(1, &panelTexture);
-  panelTexture = saved;
-}

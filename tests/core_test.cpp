@@ -15,18 +15,6 @@
 #include "core/timeline.h"
 
 namespace {
-// The never-seeded rule is only visible in a fresh process.
-TEST(RandomDeathTest, NeverSeededBehavesAsSeed5489) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        std::mt19937 reference(5489);
-        bool same = true;
-        for (int i = 0; i < 1000; ++i) same = same && RandomU32() == reference();
-        exit(same ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
 
 TEST(Random, DrawsMatchTheStandardGeneratorAndUnitsLieBelowOne) {
   for (uint32_t seed : {38u, 1u, 4000000000u}) {

@@ -116,48 +116,6 @@ void ExpectParticlesOnTheGrid() {
 }
 }  // namespace
 
-TEST_F(ParticleField, SetUpFillsTheBuffersAndBindsThem) {
-  ExpectParticlesOnTheGrid();
-
-  auto mask = ReadBuffer<int>(particleField.obstacleMask, kLatticeCells);
-  long wrong = 0;
-  for (int y = 0; y < kLatticeHeight; ++y)
-    for (int x = 0; x < kLatticeWidth; ++x)
-      if (mask[y * kLatticeWidth + x] != (InBox(x, y) ? 0 : 1)) ++wrong;
-  EXPECT_EQ(wrong, 0);
-
-  for (unsigned int grid : particleField.scalar)
-    for (float v : ReadBuffer<float>(grid, kLatticeCells)) ASSERT_EQ(v, 0.0f);
-  for (unsigned int buffer : {particleField.distributionA, particleField.distributionB}) {
-    auto f = ReadBuffer<float>(buffer, size_t(kLatticeCells) * 9);
-    for (int cell : {0, 12345, kLatticeCells - 1}) {
-      EXPECT_FLOAT_EQ(f[cell * 9 + 0], 4.0f / 9);
-      for (int d = 1; d <= 4; ++d) EXPECT_FLOAT_EQ(f[cell * 9 + d], 1.0f / 9);
-      for (int d = 5; d <= 8; ++d) EXPECT_FLOAT_EQ(f[cell * 9 + d], 1.0f / 36);
-    }
-  }
-
-  // Colours: particle (x, y) takes the picture's pixel in column x, row 719 - y,
-  // opaque in one set and at 0.8 in the other.
-  auto opaque1 = ReadBuffer<float>(particleField.colourOpaque[0], size_t(kParticleCount) * 4);
-  auto clear2 = ReadBuffer<float>(particleField.colourTranslucent[1], size_t(kParticleCount) * 4);
-  for (int x : {0, 300, 1279})
-    for (int y : {0, 100, 719}) {
-      const size_t i = (size_t(x) * 720 + y) * 4;
-      EXPECT_FLOAT_EQ(opaque1[i + 0], (x % 256) / 255.0f);
-      EXPECT_FLOAT_EQ(opaque1[i + 1], ((719 - y) % 256) / 255.0f);
-      EXPECT_EQ(opaque1[i + 3], 1.0f);
-      EXPECT_FLOAT_EQ(clear2[i + 1], ((x + 719 - y) % 256) / 255.0f);
-      EXPECT_FLOAT_EQ(clear2[i + 3], 0.8f);
-    }
-
-  EXPECT_EQ(BoundAt(0), GLint(particleField.obstacleMask));
-  for (int g = 0; g < 3; ++g) EXPECT_EQ(BoundAt(1 + g), GLint(particleField.scalar[g]));
-  EXPECT_EQ(BoundAt(9), GLint(particleField.positions));
-  EXPECT_EQ(BoundAt(10), GLint(particleField.colourOpaque[0]));
-  EXPECT_EQ(BoundAt(11), GLint(particleField.colourTranslucent[0]));
-}
-
 // Each frame swaps the two distribution buffers and clears to white.
 TEST_F(ParticleField, FramesSwapTheDistributionsOverAWhiteClear) {
   for (bool odd : {true, false}) {

@@ -1,5 +1,4 @@
-// The rope layer on the real program objects: when the extra ropes appear
-// and the layer's early end.
+// The rope layer on the real program objects: the layer's early end.
 #include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -40,24 +39,6 @@ GLuint Primitives(const std::function<void()>& fn) {
   glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
   glDeleteQueries(1, &query);
   return count;
-}
-
-TEST(RopeLayer, DrawModesAddTheirExtraRopes) {
-  // Extra primitives of mode `mode` over mode 0 at time t.
-  auto extra = [](int mode, int flag, float t) {
-    At(t);
-    Direct(0, 0, flag);
-    const GLuint base = Primitives(DrawRopeLayer);
-    Direct(0, mode, flag);
-    return static_cast<int>(Primitives(DrawRopeLayer)) - static_cast<int>(base);
-  };
-  const int ball = static_cast<int>(Primitives([] { glutSolidSphere(0.218, 32, 32); }));
-  EXPECT_EQ(extra(1, 0, 1450), kLinesPerRope + ball);  // ropeB again and its centre ball
-  EXPECT_EQ(extra(2, 0, 1401), kLinesPerRope);  // its own T > 1300 always holds
-  EXPECT_EQ(extra(2, 0, 1700), 0);
-  EXPECT_EQ(extra(3, 1, 1499), 0);  // only after 1500, then in lines under the quads flag
-  EXPECT_EQ(extra(3, 1, 1501), kLinesPerRope);
-  testgl::ResetState();
 }
 
 TEST(RopeLayer, EndsEarlyBelow400OutsideTheEarlyWindow) {
