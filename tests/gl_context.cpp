@@ -61,6 +61,17 @@ int DrawsSinceSeed(int limit) {
   return -1;
 }
 
+GLuint PrimitivesGenerated(const std::function<void()>& draw) {
+  GLuint query = 0, count = 0;
+  glGenQueries(1, &query);
+  glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+  draw();
+  glEndQuery(GL_PRIMITIVES_GENERATED);
+  glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
+  glDeleteQueries(1, &query);
+  return count;
+}
+
 void ResetState() {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glUseProgram(0);

@@ -5,6 +5,7 @@
 #include "core/gl.h"
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace testgl {
@@ -20,6 +21,8 @@ GLuint MakeTexture(int width, int height, const std::vector<unsigned char>& rgba
 // Outputs the shared generator has given since RandomSeed(38), found against
 // a reference generator; -1 when more than `limit`. Takes one output itself.
 int DrawsSinceSeed(int limit = 20000);
+// Primitives GL generated while draw ran.
+GLuint PrimitivesGenerated(const std::function<void()>& draw);
 // Back to a neutral state between tests: default framebuffer, identity
 // matrices, no program, everything the tests enable switched off.
 void ResetState();

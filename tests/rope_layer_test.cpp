@@ -1,15 +1,7 @@
 // The rope layer on the real program objects: the layer's early end.
-#include "core/gl.h"  // GLEW before any other GL header
-#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
-
 #include "core/timeline.h"
-#include "objects/object_draw.h"
-#include "objects/program_objects.h"
-#include "particles/point_cloud.h"
 #include "runtime/director.h"
 #include "scenes/layers.h"
 #include "tests/gl_context.h"
@@ -29,31 +21,19 @@ void Direct(int effect, int mode, int flag) {
   director.ropeDrawFlag = flag;
 }
 
-// Primitives GL generated while fn ran.
-GLuint Primitives(const std::function<void()>& fn) {
-  GLuint query, count = 0;
-  glGenQueries(1, &query);
-  glBeginQuery(GL_PRIMITIVES_GENERATED, query);
-  fn();
-  glEndQuery(GL_PRIMITIVES_GENERATED);
-  glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
-  glDeleteQueries(1, &query);
-  return count;
-}
-
 TEST(RopeLayer, EndsEarlyBelow400OutsideTheEarlyWindow) {
   Direct(0, 0, 0);
   GLint depth, after;
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
   for (float t : {250.0f, 300.0f, 350.0f, 375.0f, 400.0f}) {
     At(t);
-    EXPECT_EQ(Primitives(DrawRopeLayer), 0u) << "T " << t;
+    EXPECT_EQ(testgl::PrimitivesGenerated(DrawRopeLayer), 0u) << "T " << t;
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &after);
     EXPECT_EQ(after, depth) << "T " << t;
   }
   for (float t : {300.5f, 349.5f, 400.5f}) {
     At(t);
-    EXPECT_GE(Primitives(DrawRopeLayer), 2u * kLinesPerRope) << "T " << t;
+    EXPECT_GE(testgl::PrimitivesGenerated(DrawRopeLayer), 2u * kLinesPerRope) << "T " << t;
   }
   testgl::ResetState();
 }
