@@ -1,0 +1,140 @@
+#!/bin/sh
+# Reference frames: moments of the show rendered by the capture tool and
+# compared with the pictures kept in tests/reference-frames/, so that a change
+# to what a frame looks like cannot pass unseen.
+#
+# Each moment of moments.txt is captured with --quick-start (the show started
+# fresh a few frames before it, at 10 frames a second) at 640x360, and its last
+# frame compared with the reference tile by tile (k12-frame-compare): the mean
+# absolute difference of the colour channels in every 16x16 tile and over the
+# frame. The tolerance, a tile mean of 4 and a frame mean of 0.35 (0 to 255),
+# was measured by rendering every reference three ways: llvmpipe with one
+# thread and with its default threads, and with the rad vignette's strength
+# changed by one ulp (0.78 -> 0.78000003). The three renderings were identical
+# pixel for pixel, so the tolerance leaves room for another Mesa release's
+# rounding (a few levels at the edges of lines and points) and no more: the
+# smallest visible mutant measured changed one tile by 6 or the frame by 0.6.
+#
+# usage: sh tests/reference_frames.sh --check RUNDIR COMPARE [REPORTDIR]
+#        sh tests/reference_frames.sh --self-test RUNDIR COMPARE
+#        sh tests/reference_frames.sh --update RUNDIR COMPARE [SHEET.png]
+#   --check      compare every moment; on a difference write reference | frame
+#                | difference pictures into REPORTDIR and name the moment and tiles
+#   --self-test  plant a visible change (a card drawn over one frame) and
+#                expect the check to fail with the moment named
+#   --update     render new references into tests/reference-frames/ and write
+#                a contact sheet of old | new | difference for every moment
+# RUNDIR holds kelvane12-capture and the assets, COMPARE is k12-frame-compare.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+refs=$here/reference-frames
+usage() { sed -n '18,27p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+[ $# -ge 3 ] || usage
+mode=$1 run=$(cd "$2" && pwd) extra=${4:-}
+compare=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
+case $mode in --check|--self-test|--update) ;; *) usage ;; esac
+[ -x "$run/kelvane12-capture" ] || { echo "reference_frames: no kelvane12-capture in $run" >&2; exit 1; }
+work=$(mktemp -d "${TMPDIR:-/tmp}/k12-frames.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Renders one moment into $work/NAME.png: the show started fresh FRAMES - 1
+# tenths of a second before SECONDS (the loader from its start), its last
+# frame kept.
+render() {  # NAME SECONDS FRAMES
+  name=$1 seconds=$2 frames=$3 out=$work/cap-$1
+  rm -rf "$out" && mkdir -p "$out"
+  if [ "$seconds" = loader ]; then
+    range="--loader --from 0 --to 0"
+  else
+    range="--from $(awk -v s="$seconds" -v n="$frames" 'BEGIN { printf "%.1f", s - (n - 1) / 10 }') --to $seconds"
+  fi
+  # shellcheck disable=SC2086 # the range is a list of options
+  if ! (cd "$run" && ./kelvane12-capture --quick-start $range --fps 10 --size 640x360 --out "$out") \
+      >"$out.log" 2>&1; then
+    echo "reference_frames: the capture of $name failed:" >&2
+    tail -n 5 "$out.log" >&2
+    exit 1
+  fi
+  if [ "$seconds" = loader ]; then last=$(ls "$out" | sed -n "${frames}p"); else last=$(ls "$out" | tail -n 1); fi
+  [ -n "$last" ] || { echo "reference_frames: no frame of $name" >&2; exit 1; }
+  mv "$out/$last" "$work/$name.png" && rm -rf "$out" "$out.log"
+}
+
+# The moments: name, seconds (or "loader"), frames rendered, what it shows.
+moments() { grep -v '^#' "$refs/moments.txt" | grep -v '^ *$'; }
+
+# Compares every moment; says which differ. $1: report directory or "".
+check() {
+  failed=0
+  while read -r name seconds frames what; do
+    render "$name" "$seconds" "$frames"
+    [ -z "${PLANT:-}" ] || [ "$name" != "$PLANT" ] ||
+      convert "$work/$name.png" -fill '#c02020' -draw 'rectangle 200,120 280,180' "$work/$name.png"
+    report=""
+    [ -z "$1" ] || { report=$1/$name.png && rm -f "$report"; }
+    if result=$("$compare" ${report:+--report "$report"} "$refs/$name.png" "$work/$name.png"); then
+      echo "same       $name ($seconds): $result"
+    else
+      failed=$((failed + 1))
+      echo "DIFFERENT  $name ($seconds, $what): $result${report:+; see $report}"
+      # A mutation run needs only to know that some moment differs.
+      [ -z "${K12_FIRST_DIFFERENCE_ENDS:-}" ] || break
+    fi
+  done <<EOF
+$(moments)
+EOF
+  [ $failed -eq 0 ] || { echo "reference_frames: $failed moments differ from their references"; return 1; }
+  echo "reference_frames: every moment matches its reference"
+}
+
+case $mode in
+--check)
+  [ -z "$extra" ] || mkdir -p "$extra" || exit 1
+  check "$extra"
+  ;;
+--self-test)
+  # One moment only, with a visible mark planted in its frame.
+  name=$(moments | head -n 3 | tail -n 1 | cut -d' ' -f1)
+  grep -v '^#' "$refs/moments.txt" | grep "^$name " >"$work/one.txt"
+  refs_backup=$refs
+  mkdir -p "$work/refs" && cp "$work/one.txt" "$work/refs/moments.txt" && cp "$refs/$name.png" "$work/refs/"
+  refs=$work/refs
+  out=$(PLANT=$name check "$work/report")
+  rc=$?
+  refs=$refs_backup
+  echo "$out"
+  [ $rc -ne 0 ] || { echo "FAIL: a planted mark in $name was not found"; exit 1; }
+  echo "$out" | grep -q "^DIFFERENT  $name " || { echo "FAIL: the moment $name was not named"; exit 1; }
+  [ -s "$work/report/$name.png" ] || { echo "FAIL: no side-by-side picture for $name"; exit 1; }
+  echo "ok: a planted mark in $name is reported"
+  ;;
+--update)
+  sheet=${extra:-$PWD/reference-frames-sheet.png}
+  set --
+  while read -r name seconds frames what; do
+    echo "rendering $name ($seconds s): $what"
+    render "$name" "$seconds" "$frames"
+    old=$refs/$name.png
+    if [ ! -f "$old" ]; then  # a new moment: nothing to show on the old side
+      old=$work/old-$name.png
+      convert -size 640x360 xc:gray20 "$old"
+    fi
+    convert "$old" "$work/$name.png" -compose difference -composite -evaluate multiply 8 \
+      "$work/diff-$name.png"
+    convert "$old" "$work/$name.png" "$work/diff-$name.png" +append -resize 50% \
+      -gravity north -background black -splice 0x18 -fill white -pointsize 13 \
+      -annotate +0+2 "$name  $seconds s: $what   (old | new | difference x8)" "$work/row-$name.png"
+    set -- "$@" "$work/row-$name.png"
+  done <<EOF
+$(moments)
+EOF
+  for row in "$@"; do
+    name=$(basename "$row" .png) && name=${name#row-}
+    cp "$work/$name.png" "$refs/$name.png" || exit 1
+  done
+  convert "$@" -append "$sheet" || exit 1
+  echo "reference_frames: $# references written to $refs; contact sheet $sheet (look at it before committing)"
+  ;;
+esac
