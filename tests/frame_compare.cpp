@@ -89,7 +89,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  double tile = 16, tileTolerance = 4, frameTolerance = 0.5;
+  double tile = 16, tileTolerance = 16, frameTolerance = 0.35;
   const char* report = nullptr;
   std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
