@@ -9,7 +9,7 @@
 # whether the fault was caught, and puts the file back. The source tree is
 # never touched. At the end it prints a summary by folder.
 #
-# The suite runs label by label, quickest first (sim, gl, audio, assets,
+# The suite runs label by label, quickest first (sim, gl, audio, assets, frames,
 # program, fuzz), and stops at the first failure, so a caught mutant costs
 # little; a missed one costs the whole suite.
 #
@@ -99,12 +99,14 @@ perl -e '
     print join("\x1f", $f{file}, $f{find}, $f{replace}, $f{fault}, $f{equivalent} // ""), "\n";
   }' $tables > "$records"
 
+# The reference-frame check ends at its first differing moment here.
+export K12_FIRST_DIFFERENCE_ENDS=1
 run_suite() {  # exit status of the suite, stopping at the first failure
   if [ -n "$tests" ]; then
     (cd "$build" && ctest --stop-on-failure -R "$tests" >>"$log" 2>&1)
     return
   fi
-  for label in sim gl audio assets program fuzz; do
+  for label in sim gl audio assets frames program fuzz; do
     (cd "$build" && ctest --stop-on-failure -L "^$label\$" >>"$log" 2>&1) || return 1
   done
 }
