@@ -68,8 +68,10 @@ moments() { grep -v '^#' "$refs/moments.txt" | grep -v '^ *$'; }
 
 # Compares every moment; says which differ. $1: report directory or "".
 check() {
-  failed=0
+  failed=0 count=0
+  [ -z "$1" ] || mkdir -p "$1" || exit 1
   while read -r name seconds frames what; do
+    count=$((count + 1))
     render "$name" "$seconds" "$frames"
     [ -z "${PLANT:-}" ] || [ "$name" != "$PLANT" ] ||
       convert "$work/$name.png" -fill '#c02020' -draw 'rectangle 200,120 280,180' "$work/$name.png"
@@ -86,13 +88,12 @@ check() {
   done <<EOF
 $(moments)
 EOF
-  [ $failed -eq 0 ] || { echo "reference_frames: $failed moments differ from their references"; return 1; }
+  [ $failed -eq 0 ] || { echo "reference_frames: $failed of $count moments differ from their references"; return 1; }
   echo "reference_frames: every moment matches its reference"
 }
 
 case $mode in
 --check)
-  [ -z "$extra" ] || mkdir -p "$extra" || exit 1
   check "$extra"
   ;;
 --self-test)
