@@ -7,12 +7,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/random.h"
 #include "core/timeline.h"
 #include "particles/point_cloud.h"
 
 namespace {
 void PrepareCloud() {
-  srand(1);
+  RandSeed(1);
   ScatterPointCloud();
   demoTime = 350;
   for (int frame = 0; frame < 30; ++frame) UpdatePointCloud(0.25);

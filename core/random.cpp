@@ -1,6 +1,5 @@
 #include "core/random.h"
 
-#include <cstdlib>
 
 namespace {
 constexpr int kStateWords = 624;
@@ -46,4 +45,40 @@ double RandomUnit() {
   return static_cast<double>(RandomU32()) * 2.3283064365386963e-10;
 }
 
-int Rand15() { return rand() & 0x7FFF; }
+LibcRandom LibcRandomSeeded(uint32_t seed) {
+  constexpr int kWords = 31, kSeparation = 3, kWarmUp = 310;
+  LibcRandom r{};
+  int32_t word = seed == 0 ? 1 : static_cast<int32_t>(seed);
+  r.words[0] = static_cast<uint32_t>(word);
+  // The words are filled by the minimal standard generator 16807 x mod 2^31 - 1,
+  // computed by Schrage's method so that nothing overflows.
+  for (int i = 1; i < kWords; ++i) {
+    const int32_t hi = word / 127773, lo = word % 127773;
+    word = 16807 * lo - 2836 * hi;
+    if (word < 0) word += 2147483647;
+    r.words[i] = static_cast<uint32_t>(word);
+  }
+  r.front = kSeparation;
+  r.rear = 0;
+  r.seeded = true;
+  for (int i = 0; i < kWarmUp; ++i) LibcRandomNext(r);
+  return r;
+}
+
+int LibcRandomNext(LibcRandom& r) {
+  constexpr int kWords = 31;
+  if (!r.seeded) r = LibcRandomSeeded(1);
+  r.words[r.front] += r.words[r.rear];
+  const int result = static_cast<int>(r.words[r.front] >> 1);
+  if (++r.front == kWords) r.front = 0;
+  if (++r.rear == kWords) r.rear = 0;
+  return result;
+}
+
+LibcRandom showRand{};
+
+void RandSeed(uint32_t seed) { showRand = LibcRandomSeeded(seed); }
+
+int RandNext() { return LibcRandomNext(showRand); }
+
+int Rand15() { return RandNext() & 0x7FFF; }

@@ -11,7 +11,28 @@ uint32_t RandomU32();
 // RandomU32() * 2^-32: a double in [0, 1), never 1.
 double RandomUnit();
 
-// The C library's rand() as a value 0 to 32767, whatever its RAND_MAX: the
-// rope roots and the point cloud draw from this second stream (the point
-// cloud reseeds it with srand for its motion).
+// The second stream: the sequence of the GNU C library's rand() after
+// srand(seed) (its additive feedback generator of 31 words), kept as a value
+// instead of hidden library state, so the show's state can be copied and
+// restored whole. The rope roots and the director draw from it; the point
+// cloud reseeds it every frame for its motion.
+struct LibcRandom {
+  uint32_t words[31];
+  int front, rear;      // the word updated next and the one added to it
+  bool seeded;          // a zero state is unseeded and draws as seed 1
+};
+// The state srand(seed) gives; seed 0 counts as 1, as in the C library.
+LibcRandom LibcRandomSeeded(uint32_t seed);
+// The next value 0 to 2^31 - 1, as rand() would return it.
+int LibcRandomNext(LibcRandom& r);
+
+// The program's second stream. It is zero before main (the rope roots draw
+// from it during static initialisation), so its first draw seeds it with 1,
+// as the C library's unseeded rand() is.
+extern LibcRandom showRand;
+// Reseeds the second stream, as srand() would.
+void RandSeed(uint32_t seed);
+// Next draw of the second stream, as rand() would return it.
+int RandNext();
+// The next draw of the second stream as a value 0 to 32767.
 int Rand15();

@@ -11,7 +11,8 @@ extern double cloudVelocities[kCloudPoints][3];
 
 // Scatters the points once at start-up (standard library rand), velocities 0.
 void ScatterPointCloud();
-// Moves every point by step x its velocity (srand(1000) each frame), wrapping.
+// Moves every point by step x its velocity (the second stream reseeded with
+// 1000 each frame), wrapping.
 void UpdatePointCloud(double step);
 // Draws the web, glints, neighbour lines and star passes for the demo time.
 void DrawPointCloud();

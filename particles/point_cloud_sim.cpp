@@ -79,7 +79,7 @@ void ScatterPointCloud() {
 
 void UpdatePointCloud(double step) {
   // The same seed every frame: the random velocities repeat from frame to frame.
-  srand(1000);
+  RandSeed(1000);
   const float t = demoTime;
   const bool randomVelocities = kNeighbourWindow.Holds(t);
   float s = static_cast<float>(step);

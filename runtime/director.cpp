@@ -140,7 +140,7 @@ void HandleKey(unsigned char key) {
     case 'H': d.ropeDrawMode = 3; break;
     case 'p': d.ropeDrawFlag = Toggle(d.ropeDrawFlag); break;
     case '=': d.effectSwitch = Toggle(d.effectSwitch); break;
-    case 'd': rand(); break;
+    case 'd': RandNext(); break;
     default: break;
   }
 }

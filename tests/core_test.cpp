@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -27,6 +28,27 @@ TEST(Random, DrawsMatchTheStandardGeneratorAndUnitsLieBelowOne) {
       ASSERT_LT(u, 1.0);
     }
   }
+}
+
+// The second stream is the C library's rand() as a value: the same sequence
+// after the same seed (the rope roots' unseeded state, the point cloud's
+// 1000, 0 taken as 1, a seed past 2^31), and a copy goes on as the original.
+TEST(Random, SecondStreamIsTheLibraryRandAndCopiesGoOnAlike) {
+  ASSERT_EQ(RAND_MAX, 2147483647) << "the show's sequence is the GNU C library's";
+  for (uint32_t seed : {1u, 1000u, 9u, 0u, 3000000000u}) {
+    LibcRandom r = seed == 1 ? LibcRandom{} : LibcRandomSeeded(seed);
+    srand(seed);
+    for (int i = 0; i < 200000; ++i) ASSERT_EQ(LibcRandomNext(r), rand()) << seed << " draw " << i;
+    LibcRandom copy = r;
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(LibcRandomNext(copy), LibcRandomNext(r));
+  }
+  srand(1);
+  const int first = rand();
+  RandSeed(1000);
+  RandNext();
+  RandSeed(1);
+  EXPECT_EQ(RandNext(), first);
+  EXPECT_EQ(rand(), LibcRandomNext(showRand)) << "the show's stream leaves the library's alone";
 }
 
 TEST(Ticks, VirtualTicksRoundToTheMillisecondAndRealTicksAdvance) {

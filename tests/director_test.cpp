@@ -133,7 +133,7 @@ TEST(Director, EveryKeyChangesWhatItsRowSaysAndNothingElse) {
     StartRope(ropeB);
     const Vec3d rootA = ropeA.grid[0][9]->position, rootB = ropeB.grid[0][9]->position;
     RandomSeed(38);
-    srand(9);
+    RandSeed(9);
 
     HandleKey(row.key);
 
@@ -147,7 +147,7 @@ TEST(Director, EveryKeyChangesWhatItsRowSaysAndNothingElse) {
     std::mt19937 reference(38);
     for (int k = 0; k < row.unitDraws; ++k) reference();
     EXPECT_EQ(RandomU32(), reference()) << "unit draws";
-    const int afterKey = rand();
+    const int afterKey = RandNext();
     srand(9);
     for (int k = 0; k < row.randDraws; ++k) rand();
     EXPECT_EQ(afterKey, rand()) << "rand draws";

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/random.h"
 #include "core/timeline.h"
 #include "particles/file_readers.h"
 #include "particles/point_cloud.h"
@@ -43,7 +44,7 @@ TEST(PointCloud, DriftsByIndexWrapsAndScalesItsStepInTheCloseUp) {
   const std::pair<int, std::array<double, 3>> rows[] = {
       {0, {-0.06, -0.16, 0.05}}, {749, {-0.0500133333, -0.14502, 0.05}},
       {750, {-0.05, -0.145, 0.035}}, {1499, {-0.0400133333, -0.13002, 0.0449866667}}};
-  srand(3);
+  RandSeed(3);
   ScatterPointCloud();
   for (int k = 0; k < 3 * kCloudPoints; ++k) ASSERT_LE(std::fabs((&cloudPositions[0][0])[k]), 18.0);
   // Outside the windows a step of 1; in the close-up 0.4 + 0.08 (sin(0.005 T) + 0.5).
@@ -84,10 +85,10 @@ TEST(PointCloud, NeighbourWindowDrawsTheSameRandomVelocitiesEveryFrame) {
   }
   const int afterFrame = rand();
   for (float t : {350.0f, 351.0f}) {
-    srand(5);
+    RandSeed(5);
     demoTime = t;
     UpdatePointCloud(0.25);
-    EXPECT_EQ(rand(), afterFrame);
+    EXPECT_EQ(RandNext(), afterFrame);
     for (int k = 0; k < kCloudPoints; ++k)
       for (int c = 0; c < 3; ++c) ASSERT_NEAR(cloudVelocities[k][c], expected[3 * k + c], 1e-7);
   }
@@ -117,7 +118,7 @@ TEST(PointCloud, GlintFiresEveryTwentySeventhFrameAndCyclesThroughTheCloud) {
 }
 
 TEST(PointCloud, GridSearchFindsExactlyThePlainLoopsPairsInItsOrder) {
-  srand(1);
+  RandSeed(1);
   ScatterPointCloud();
   ExpectSamePairsAsPlainLoop("scattered");
   // Crowded against the faces, some on or past the boundary.

@@ -61,7 +61,7 @@ void ExpectColour(const Rgba& seen, const Rgba& expected, const char* what) {
 }
 
 TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
-  srand(3);
+  RandSeed(3);
   ScatterPointCloud();
   glintStart = 0;
   glintTime = -1;
