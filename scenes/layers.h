@@ -11,11 +11,13 @@ void DrawRing(float radius);
 // An arrow head pointing along +x (GL_POLYGON).
 void DrawChevron(float x);
 // The first act's wire layer (200 < T < 630): wire icosahedra, then wireBody.
-// The caller tests the window; the layer advances its own state every call.
-void DrawWireLayer();
+// The caller tests the window; the layer advances its own state every call
+// by the frame factor f (never 0).
+void DrawWireLayer(float f);
 // The seven pulse figures fired by the director's keys, after the turn by
-// turn index B (applied without a push: it stays in force).
-void DrawPulseFigures();
+// turn index B (applied without a push: it stays in force); their stamps
+// advance by the frame factor f.
+void DrawPulseFigures(float f);
 // The chain of eight icosahedra; in its first arrangement it ends by loading
 // the modelview matrix the renderer was called with.
 void DrawIcosahedronChain();

@@ -23,9 +23,10 @@
 #include "scenes/scene_lights.h"
 #include "scenes/scene_state.h"
 
+namespace {
+// The frame factor as the scene's per-frame steps use it: 1 when it is 0.
 float SceneFrameFactor() { return frameFactor == 0 ? 1.0f : frameFactor; }
 
-namespace {
 // Grey level of every line figure.
 constexpr float kLineGrey = 0.9462890625f;
 // Degrees to radians as the orbit camera converts them.
@@ -331,7 +332,7 @@ void RenderScene() {
   SetUpSceneFrame();
   const float t = demoTime;
 
-  if (kFieldOnlyWindow.Holds(t) || kFieldAgainWindow.Holds(t) || t < kIntroEnd) {
+  if (InParticleFieldWindow(t)) {
     if (RunParticleFrame(t, f)) return;
   }
 
@@ -349,8 +350,8 @@ void RenderScene() {
   glDisable(GL_TEXTURE_2D);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
-  if (kWireWindow.Holds(t)) DrawWireLayer();
-  if (InPulseWindow(t)) DrawPulseFigures();
+  if (kWireWindow.Holds(t)) DrawWireLayer(f);
+  if (InPulseWindow(t)) DrawPulseFigures(f);
 
   glDisable(GL_CULL_FACE);
   // A zero x of the centre makes this a turn about a zero axis.

@@ -2,5 +2,3 @@
 #pragma once
 
 void RenderScene();
-// The frame factor as the scene's per-frame steps use it: 1 when it is 0.
-float SceneFrameFactor();

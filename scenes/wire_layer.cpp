@@ -12,7 +12,6 @@
 #include "core/timeline.h"
 #include "objects/program_objects.h"
 #include "scenes/layers.h"
-#include "scenes/scene_renderer.h"
 #include "scenes/scene_state.h"
 
 WireLayerState wireLayer;
@@ -229,8 +228,7 @@ void DrawChevron(float x) {
   glEnd();
 }
 
-void DrawWireLayer() {
-  const float f = SceneFrameFactor();
+void DrawWireLayer(float f) {
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
@@ -281,8 +279,7 @@ void ApplyTurn(int turnIndex) {
   if (turnIndex >= 1 && turnIndex <= 3) glRotatef(90.0f * turnIndex, 0, 1, 0);
 }
 
-void DrawPulseFigures() {
-  const float f = SceneFrameFactor();
+void DrawPulseFigures(float f) {
   // No push: the turn stays in force for the rest of the frame.
   ApplyTurn(director.turnIndexB);
   DrawTriangleNest(f);
