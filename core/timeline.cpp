@@ -29,3 +29,7 @@ bool InSoftBodyWindow(float t) {
   return kSoftBodySpan.Holds(t) && !kSoftBodyPause.Holds(t) && !kChainInterlude.Holds(t) &&
          !kLoweredRopeWindow.Holds(t);
 }
+
+bool InParticleFieldWindow(float t) {
+  return kFieldOnlyWindow.Holds(t) || kFieldAgainWindow.Holds(t) || t < kIntroEnd;
+}

@@ -72,3 +72,6 @@ bool InFlashWindow(float t);
 bool InSlowMotionWindow(float t);
 // The soft body is stepped and drawn.
 bool InSoftBodyWindow(float t);
+// The particle field steps its fluid and particles and is drawn: the intro,
+// the field-only window and its second run.
+bool InParticleFieldWindow(float t);

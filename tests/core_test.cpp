@@ -14,6 +14,7 @@
 #include "core/random.h"
 #include "core/ticks.h"
 #include "core/timeline.h"
+#include "runtime/carried_gpu_state.h"
 
 namespace {
 
@@ -131,5 +132,12 @@ TEST(Timeline, FrameFactorAndOpenWindows) {
     EXPECT_EQ(InFlashWindow(t), flash) << t;
     EXPECT_EQ(InSlowMotionWindow(t), slowMotion) << t;
   }
+  // The particle field runs before 200, in 1049-1054 and in 1295-1406; its
+  // fluid and particles are the GPU state those frames carry on.
+  const std::pair<float, bool> field[] = {{0, true},       {199.9f, true},  {200, false},
+                                          {1049, false},   {1050, true},    {1054, false},
+                                          {1295, false},   {1295.5f, true}, {1406, false}};
+  ASSERT_EQ(kCarriedGpuState[0].writtenAt, InParticleFieldWindow);
+  for (const auto& [t, runs] : field) EXPECT_EQ(InParticleFieldWindow(t), runs) << t;
 }
 }  // namespace
