@@ -41,18 +41,20 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # Renders one moment into $work/NAME.png: the show started fresh FRAMES - 1
-# tenths of a second before SECONDS (the loader from its start), its last
-# frame kept.
+# frames before SECONDS (the loader from its start), its last frame kept.
+# FRAMES is a count of frames at 10 a second, or COUNT@RATE for another rate
+# (a low rate lets the particle field's fluid and clock move in few frames).
 render() {  # NAME SECONDS FRAMES
-  name=$1 seconds=$2 frames=$3 out=$work/cap-$1
+  name=$1 seconds=$2 frames=${3%@*} rate=10 out=$work/cap-$1
+  case $3 in *@*) rate=${3#*@} ;; esac
   rm -rf "$out" && mkdir -p "$out"
   if [ "$seconds" = loader ]; then
     range="--loader --from 0 --to 0"
   else
-    range="--from $(awk -v s="$seconds" -v n="$frames" 'BEGIN { printf "%.1f", s - (n - 1) / 10 }') --to $seconds"
+    range="--from $(awk -v s="$seconds" -v n="$frames" -v r="$rate" 'BEGIN { printf "%.2f", s - (n - 1) / r }') --to $seconds"
   fi
   # shellcheck disable=SC2086 # the range is a list of options
-  if ! (cd "$run" && ./kelvane12-capture --quick-start $range --fps 10 --size 640x360 --out "$out") \
+  if ! (cd "$run" && ./kelvane12-capture --quick-start $range --fps "$rate" --size 640x360 --out "$out") \
       >"$out.log" 2>&1; then
     echo "reference_frames: the capture of $name failed:" >&2
     tail -n 5 "$out.log" >&2
