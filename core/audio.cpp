@@ -388,6 +388,11 @@ bool AudioCheckFile(const char* path, std::string* error) {
   return true;
 }
 
+double AudioCheckedSeconds(const char* path) {
+  if (!path || checkedFile.path != path || checkedFile.rate <= 0) return -1;
+  return static_cast<double>(checkedFile.pcm.size() / 2) / checkedFile.rate;
+}
+
 // Start position of the first play.
 void AudioSetStartSeconds(double seconds) { startSeconds = std::max(0.0, seconds); }
 
