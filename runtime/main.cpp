@@ -10,21 +10,9 @@
 #include "core/stop_signals.h"
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
-#include "runtime/key_track.h"
 #include "runtime/show_options.h"
 #include "runtime/startup.h"
 #include "runtime/x_display.h"
-
-namespace {
-// A stop signal that came during start-up ends the show there, as it would
-// between frames.
-int EndByStopSignal() {
-  const int signal = StopSignal();
-  fprintf(stderr, "kelvane12: stopped by %s during start-up\n", StopSignalName(signal));
-  FinishKeyRecording();
-  return 128 + signal;
-}
-}  // namespace
 
 int main(int argc, char** argv) {
 #ifdef KELVANE_FIXED_STEP
@@ -44,7 +32,7 @@ int main(int argc, char** argv) {
   InstallStopSignals();
   // Missing assets are reported before any window opens.
   if (!CheckRunFiles()) return 1;
-  if (StopSignal()) return EndByStopSignal();
+  EndIfStopSignal();
   if (!CanOpenDisplay()) {
     fprintf(stderr,
             "kelvane12: there is no X display to play the show on (DISPLAY is not set,\n"
@@ -57,9 +45,9 @@ int main(int argc, char** argv) {
   // GLUT gets no options of the show's own.
   char* glutArgs[] = {argv[0], nullptr};
   StartUp(1, glutArgs);
-  if (StopSignal()) return EndByStopSignal();
+  EndIfStopSignal();
   if (OpenMusic() && !musicStream) return 1;  // the decoder has said why
-  if (StopSignal()) return EndByStopSignal();
+  EndIfStopSignal();
   WatchStopSignals();
   glutMainLoop();
   return 0;
