@@ -248,14 +248,14 @@ capture-targets)
   mkfifo pipe.mp4 frames/frame_000000.png
   ln -s full full-link.mp4
   for target in full pipe.mp4 full-link.mp4 dir; do
-    TMPDIR="$work/tmp" timeout 20 "$run/kelvane12-capture" --video "$target" 2>err.txt
+    TMPDIR="$work/tmp" timeout -k 5 20 "$run/kelvane12-capture" --video "$target" 2>err.txt
     expect_status $? 1 "--video $target"
     expect err.txt "--video $target" "$target is a .*left as it is"
     expect_tmp_empty "--video $target"
   done
   { [ -c full ] || [ -p full ]; } && [ -p pipe.mp4 ] && [ -L full-link.mp4 ] && [ -d dir ] ||
     fail "an output target was removed: $(ls -l)"
-  timeout 120 "$run/kelvane12-capture" --quick-start --from 37.5 --to 37.5 --fps 1 --out frames 2>err.txt
+  timeout -k 5 120 "$run/kelvane12-capture" --quick-start --from 37.5 --to 37.5 --fps 1 --out frames 2>err.txt
   expect_status $? 1 "a pipe as a frame"
   expect err.txt "a pipe as a frame" "frames/frame_000000.png (a named pipe is there; it is left as it is)"
   [ -p frames/frame_000000.png ] && [ "$(ls -A frames | wc -l)" = 1 ] || fail "frames: $(ls -lA frames)"
@@ -289,11 +289,11 @@ capture-input)
   "$run/kelvane12-capture" --help >help.txt 2>err.txt
   expect_status $? 0 "--help"
   expect help.txt "--help" "^usage: kelvane12-capture" "--video FILE"
-  env -u DISPLAY timeout 20 "$run/kelvane12-capture" --from 1e308 2>err.txt
+  env -u DISPLAY timeout -k 5 20 "$run/kelvane12-capture" --from 1e308 2>err.txt
   expect_status $? 1 "--from 1e308"
   expect err.txt "--from 1e308" "--from 1e+308 lies past the end of the music"
   grep -q "[0-9]\{12\}" err.txt && fail "--from 1e308: a long number: $(cat err.txt)"
-  env -u DISPLAY timeout 20 "$run/kelvane12-capture" --to 1 2>err.txt
+  env -u DISPLAY timeout -k 5 20 "$run/kelvane12-capture" --to 1 2>err.txt
   expect_status $? 1 "no display"
   expect err.txt "no display" "no X display" "make video"
   grep -qi "freeglut" err.txt && fail "no display: GLUT was started: $(cat err.txt)"
@@ -309,10 +309,10 @@ start-up-inputs)
   for file in gfx/panel.png gfx/txt9.png "$music"; do
     rm "$file"
     if [ "$file" = "$music" ]; then make_device "$file"; else mkfifo "$file"; fi
-    timeout 20 env -u DISPLAY ./kelvane12 >/dev/null 2>"$work/err.txt"
+    timeout -k 5 20 env -u DISPLAY ./kelvane12 >/dev/null 2>"$work/err.txt"
     expect_status $? 1 "$file"
     expect "$work/err.txt" "$file" "$file.*not a regular file"
-    timeout 20 env -u DISPLAY ./kelvane12-capture --to 1 --out "$work/frames" 2>"$work/err.txt"
+    timeout -k 5 20 env -u DISPLAY ./kelvane12-capture --to 1 --out "$work/frames" 2>"$work/err.txt"
     expect_status $? 1 "capture: $file"
     expect "$work/err.txt" "capture: $file" "$file.*not a regular file"
     rm "$file" && ln -s "$run/$file" "$file"
