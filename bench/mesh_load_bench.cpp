@@ -39,12 +39,15 @@ assetgen::Lwo2Mesh Torus(uint32_t rows, uint32_t columns) {
   return mesh;
 }
 
-// Writes a torus of about `bytes` bytes (some 34 bytes a point) to a file in
-// TMPDIR (or /tmp); returns its path and its exact size.
+// Writes a torus of about `bytes` bytes to a file in TMPDIR (or /tmp);
+// returns its path and its exact size. A point takes some 34 bytes, more
+// once indices need four bytes, so the first guess is scaled once.
 std::string WriteMeshOfAbout(long bytes, long* size) {
   const uint32_t columns = 100;
-  const uint32_t rows = std::max<uint32_t>(3, uint32_t(bytes / 34 / columns));
-  const std::vector<uint8_t> data = assetgen::EncodeLwo2(Torus(rows, columns));
+  uint32_t rows = std::max<uint32_t>(3, uint32_t(bytes / 34 / columns));
+  std::vector<uint8_t> data = assetgen::EncodeLwo2(Torus(rows, columns));
+  rows = std::max<uint32_t>(3, uint32_t(double(rows) * double(bytes) / double(data.size())));
+  data = assetgen::EncodeLwo2(Torus(rows, columns));
   const char* tmpdir = getenv("TMPDIR");
   std::string path = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/kelvane12-mesh-XXXXXX";
   const int fd = mkstemp(path.data());
