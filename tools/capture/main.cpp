@@ -179,8 +179,10 @@ bool PrepareVideoTarget(const std::string& path, std::string* target) {
                       "to; it is left as it is\n", path.c_str(), KindOf(info.st_mode));
       return false;
     }
+    // A file the user may not write is not replaced either.
     std::error_code ec;
     *target = fs::canonical(path, ec).string();
+    if (!ec && access(target->c_str(), W_OK) != 0) ec.assign(errno, std::generic_category());
     if (ec) {
       fprintf(stderr, "kelvane12-capture: cannot write %s (%s)\n", path.c_str(),
               ec.message().c_str());
@@ -822,7 +824,6 @@ int main(int argc, char** argv) {
   AudioSetStartSeconds(o.quickStart ? o.from : 0.0);
   char* glutArgs[] = {argv[0], nullptr};
   StartUp(1, glutArgs);
-  if (StopSignal()) return EndByStopSignal();
   glutDisplayFunc(IgnoreDisplay);
   glutMainLoopEvent();  // the window appears and reports its size
   if (!SetUpCaptureScreen(o.width, o.height)) return 1;
