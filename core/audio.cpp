@@ -2,6 +2,7 @@
 
 #include <SDL/SDL.h>
 #include <mpg123.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/file_open.h"
 #include "core/music_clock.h"
 #include "core/ticks.h"
 
@@ -121,9 +123,16 @@ bool DecodeMp3(const char* path, long rate, Decoding* result,
     if (error) *error = std::string("music file '") + path + "': " + what;
     return false;
   };
-  FILE* probe = std::fopen(path, "rb");
-  if (!probe) return fail(std::string("cannot open (") + std::strerror(errno) + ")");
-  std::fclose(probe);
+  // Opened here, without blocking, so that a pipe or device in the file's
+  // place is refused instead of waited on; the decoder reads the descriptor.
+  std::string why;
+  const int fd = OpenRegularForReading(path, &why);
+  if (fd < 0) return fail("cannot open (" + why + ")");
+  // Closed after the decoder below lets go of it (declared first).
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
 
   static std::once_flag initOnce;
   std::call_once(initOnce, [] { mpg123_init(); });
@@ -140,7 +149,7 @@ bool DecodeMp3(const char* path, long rate, Decoding* result,
   mpg123_format_none(handle);
   if (mpg123_format(handle, rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK)
     return fail(std::string("cannot decode at ") + std::to_string(rate) + " Hz");
-  if (mpg123_open(handle, path) != MPG123_OK)
+  if (mpg123_open_fd(handle, fd) != MPG123_OK)
     return fail(std::string("cannot open as MP3 (") + mpg123_strerror(handle) + ")");
   // The length the encoder wrote into the file's Info tag, in output
   // samples. Without that tag the decoder only estimates from the file size,
@@ -377,6 +386,11 @@ bool AudioCheckFile(const char* path, std::string* error) {
   checkedFile.rate = outputRate;
   checkedFile.pcm.swap(decoding.pcm);
   return true;
+}
+
+double AudioCheckedSeconds(const char* path) {
+  if (!path || checkedFile.path != path || checkedFile.rate <= 0) return -1;
+  return static_cast<double>(checkedFile.pcm.size() / 2) / checkedFile.rate;
 }
 
 // Start position of the first play.

@@ -45,6 +45,9 @@ double AudioChannelBytes2Seconds(MusicStream stream, uint64_t bytes);
 // to the length its header gives (a file cut short fails). On failure
 // `error` (if given) gets a one-line message naming the file.
 bool AudioCheckFile(const char* path, std::string* error);
+// The length in seconds of the file AudioCheckFile last decoded (the
+// decoding waits there for the stream); below 0 for another file or none.
+double AudioCheckedSeconds(const char* path);
 // Closes the output and stops its thread; AudioInit registers it to run at
 // exit, before static objects (and the decoded music) are destroyed.
 void AudioShutdown();

@@ -43,6 +43,8 @@ void Ignore(int signal) {
 void InstallStopSignals() {
   Catch(SIGINT);
   Catch(SIGTERM);
+  // A closed terminal ends the program the same way, with the same clean-up.
+  Catch(SIGHUP);
   Ignore(SIGPIPE);
   Ignore(SIGXFSZ);
 }
@@ -53,6 +55,7 @@ const char* StopSignalName(int signal) {
   switch (signal) {
     case SIGINT: return "SIGINT";
     case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
     default: return "a signal";
   }
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -121,6 +122,90 @@ struct ChunkCursor {
     return name;
   }
 };
+
+// The springs of a mesh as the triangles offer them: an edge whose two end
+// positions, in either order, already belong to a spring is not added again.
+// The end positions of every spring are kept in an open-addressing hash
+// table, so each offer takes constant time and a mesh loads in time linear
+// in its size (a plain search of the springs made that quadratic).
+class SpringSet {
+ public:
+  SpringSet(std::vector<Spring>* springs, const std::vector<MassPoint>* points)
+      : springs_(springs), points_(points) {}
+
+  void Offer(int first, int second, float stiffness, float damping) {
+    const Vec3f a = (*points_)[first].position;
+    const Vec3f b = (*points_)[second].position;
+    if (!Insert(KeyOf(a, b))) return;
+    Spring s;
+    s.first = first;
+    s.second = second;
+    s.stiffness = stiffness;
+    s.damping = damping;
+    s.restLength = Length(a - b);
+    s.stretchPercent = 100.0f;
+    s.maxDeviation = s.restLength * s.stretchPercent / 100.0f;
+    springs_->push_back(s);
+  }
+
+ private:
+  // Both end positions as bit patterns, the lower end first, so that equal
+  // positions (0 and -0 alike: positions compare as numbers) give equal keys.
+  using Key = std::array<uint32_t, 6>;
+  static std::array<uint32_t, 3> Bits(Vec3f v) {
+    const float xyz[3] = {v.x + 0.0f, v.y + 0.0f, v.z + 0.0f};  // -0 becomes 0
+    std::array<uint32_t, 3> bits;
+    memcpy(bits.data(), xyz, sizeof xyz);
+    return bits;
+  }
+  static Key KeyOf(Vec3f a, Vec3f b) {
+    std::array<uint32_t, 3> p = Bits(a), q = Bits(b);
+    if (q < p) std::swap(p, q);
+    return {p[0], p[1], p[2], q[0], q[1], q[2]};
+  }
+  static uint64_t Hash(const Key& key) {
+    uint64_t h = 0;
+    for (uint32_t word : key) {
+      h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+      h ^= h >> 29;
+    }
+    return h * 0xBF58476D1CE4E5B9ull ^ (h >> 31);
+  }
+
+  // Adds the key; false when it was there. A slot holds the key's hash in
+  // its high half and its number in keys_ plus one in the low half (0: empty).
+  bool Insert(const Key& key) {
+    if ((keys_.size() + 1) * 2 > slots_.size()) Grow();
+    const uint64_t hash = Hash(key);
+    const uint64_t tag = hash >> 32;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      const uint64_t slot = slots_[i];
+      if (slot == 0) {
+        keys_.push_back(key);
+        slots_[i] = tag << 32 | keys_.size();
+        return true;
+      }
+      if (slot >> 32 == tag && keys_[(slot & 0xFFFFFFFFu) - 1] == key) return false;
+    }
+  }
+  // Doubles the table (kept at most half full) and places every key again.
+  void Grow() {
+    slots_.assign(std::max<size_t>(1024, slots_.size() * 2), 0);
+    const size_t mask = slots_.size() - 1;
+    for (size_t k = 0; k < keys_.size(); ++k) {
+      const uint64_t hash = Hash(keys_[k]);
+      size_t i = hash & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = (hash >> 32) << 32 | (k + 1);
+    }
+  }
+
+  std::vector<Spring>* springs_;
+  const std::vector<MassPoint>* points_;
+  std::vector<Key> keys_;
+  std::vector<uint64_t> slots_;
+};
 }  // namespace
 
 void SetLoaderFatalHook(LoaderFatalHook hook) { fatalHook = hook; }
@@ -210,12 +295,13 @@ void CSoftObject::LoadObjectFromStream(float offsetX, float offsetY, float offse
                    bytes.size());
   }
 
-  // Weight entries (point index as float, weight, 0) gathered over the file.
+  // Weight entries (point index as float, weight, 0) of the current map.
   struct WeightEntry {
     float index, weight, unused;
   };
   std::vector<WeightEntry> weights;
   bool previousWasWeightMap = false;
+  SpringSet edges(&springs, &points);
 
   uint32_t byteCount = 4;  // the form type counts towards the FORM size
   size_t pos = 12;
@@ -271,9 +357,9 @@ void CSoftObject::LoadObjectFromStream(float offsetX, float offsetY, float offse
         Triangle t;
         for (int v = 0; v < 3; ++v) t.points[v] = int(index[v]);
         triangles.push_back(t);
-        OfferSpring(t.points[0], t.points[1], stiffness, damping);
-        OfferSpring(t.points[1], t.points[2], stiffness, damping);
-        OfferSpring(t.points[2], t.points[0], stiffness, damping);
+        edges.Offer(t.points[0], t.points[1], stiffness, damping);
+        edges.Offer(t.points[1], t.points[2], stiffness, damping);
+        edges.Offer(t.points[2], t.points[0], stiffness, damping);
       }
     } else if (tag == Tag("VMAP")) {
       const uint32_t type = in.U32("the map type");
@@ -282,6 +368,10 @@ void CSoftObject::LoadObjectFromStream(float offsetX, float offsetY, float offse
       const bool isWeightMap =
           mapName == "Bone01" && (type == Tag("WGHT") || previousWasWeightMap);
       previousWasWeightMap = isWeightMap;
+      // Only this map's entries: those of earlier maps were applied (and
+      // checked) with their own chunk, and applying them again would give
+      // the same weights at a cost that grows with the square of the maps.
+      weights.clear();
       while (in.pos < in.end) {
         const uint32_t index = in.Index("a map entry");
         for (int d = 0; d < dimension; ++d) {
@@ -308,26 +398,4 @@ void CSoftObject::LoadObjectFromStream(float offsetX, float offsetY, float offse
     const Vec3f centre = sum * float(1.0 / double(points.size()));
     for (MassPoint& p : points) p.position -= centre;
   }
-}
-
-// Appends the spring (first, second) unless one with the same end positions,
-// in either order, is already in the list.
-void CSoftObject::OfferSpring(int first, int second, float stiffness, float damping) {
-  const Vec3f a = points[first].position;
-  const Vec3f b = points[second].position;
-  auto same = [](Vec3f u, Vec3f v) { return u.x == v.x && u.y == v.y && u.z == v.z; };
-  for (const Spring& s : springs) {
-    const Vec3f p = points[s.first].position;
-    const Vec3f q = points[s.second].position;
-    if ((same(p, a) && same(q, b)) || (same(p, b) && same(q, a))) return;
-  }
-  Spring s;
-  s.first = first;
-  s.second = second;
-  s.stiffness = stiffness;
-  s.damping = damping;
-  s.restLength = Length(a - b);
-  s.stretchPercent = 100.0f;
-  s.maxDeviation = s.restLength * s.stretchPercent / 100.0f;
-  springs.push_back(s);
 }

@@ -76,7 +76,6 @@ class CSoftObject {
 
  private:
   void ExplicitStep(float step);
-  void OfferSpring(int first, int second, float stiffness, float damping);
 };
 
 // The loader's fatal error: "Error: %s\n" on stderr and exit status 1. A hook,

@@ -4,12 +4,14 @@
 #include <SDL/SDL_image.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "core/fatal.h"
+#include "core/file_open.h"
 
 GLuint pictureTable[100];
 GLuint postTextures[12];
@@ -99,10 +101,9 @@ bool Holds(const std::vector<unsigned char>& bytes, const char* marker, size_t l
 }
 
 // Why a PNG or JPEG file is not whole (cut short), or "" when it is whole or
-// of another kind (left to the decoder).
-std::string ImageDamage(const char* path) {
-  FILE* file = fopen(path, "rb");
-  if (!file) return "";  // a missing file has its own message
+// of another kind (left to the decoder). Reads the open file's head and tail
+// and leaves it at its start.
+std::string ImageDamage(FILE* file) {
   unsigned char head[8] = {};
   const size_t headBytes = fread(head, 1, sizeof head, file);
   std::vector<unsigned char> tail(kImageTailBytes);
@@ -114,8 +115,7 @@ std::string ImageDamage(const char* path) {
       tailBytes = fread(tail.data(), 1, tail.size(), file);
   }
   const bool readError = ferror(file);
-  fclose(file);
-  if (readError) return "cannot be read";
+  if (readError || fseek(file, 0, SEEK_SET) != 0) return "cannot be read";
   tail.resize(tailBytes);
   static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (headBytes == 8 && memcmp(head, kPng, 8) == 0)
@@ -168,11 +168,21 @@ SDL_Surface* ConvertToGlBytes(SDL_Surface* image) {
 }  // namespace
 
 GLuint LoadTexture(const char* path) {
-  const std::string damage = ImageDamage(path);
+  // Opened without blocking: a pipe or device in a picture's place is refused.
+  std::string why;
+  FILE* file = OpenRegularFile(path, &why);
+  if (!file) {
+    Fatal(stderr, "Cannot load image %s: %s\n", path, why.c_str());
+  }
+  const std::string damage = ImageDamage(file);
   if (!damage.empty()) {
+    fclose(file);
     Fatal(stderr, "Cannot load image %s: %s\n", path, damage.c_str());
   }
-  SDL_Surface* image = IMG_Load(path);
+  // Decoded from the open file, typed by its name's extension as IMG_Load does.
+  const char* dot = strrchr(path, '.');
+  std::string type = dot ? dot + 1 : "";
+  SDL_Surface* image = IMG_LoadTyped_RW(SDL_RWFromFP(file, 1), 1, type.data());
   if (!image) {
     Fatal(stderr, "Cannot load image %s: %s\n", path, IMG_GetError());
   }
@@ -231,13 +241,20 @@ bool CheckAssetImages(const char* directory) {
   bool ok = true;
   for (const std::string& file : AssetImageFiles()) {
     std::string path = std::string(directory) + "/" + file;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) {
+    std::string why;
+    FILE* f = OpenRegularFile(path.c_str(), &why);
+    if (!f && errno == ENOENT) {
       missing += (count++ ? ", " : "") + file;
       continue;
     }
+    if (!f) {
+      fprintf(stderr, "Cannot read image file in %s: %s (%s)\n", directory, file.c_str(),
+              why.c_str());
+      ok = false;
+      continue;
+    }
+    const std::string damage = ImageDamage(f);
     fclose(f);
-    const std::string damage = ImageDamage(path.c_str());
     if (!damage.empty()) {
       fprintf(stderr, "Damaged image file in %s: %s (%s)\n", directory, file.c_str(),
               damage.c_str());

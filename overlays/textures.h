@@ -26,8 +26,8 @@ void LoadAssetStep(int step);
 // Every image file the program loads: the two start-up images (panel, loader
 // image) and the asset table's files, relative to the run directory.
 std::vector<std::string> AssetImageFiles();
-// Checks that every image file exists under the given directory and that no
-// PNG or JPEG among them is cut short; reports all missing ones in one
-// message and each damaged one in its own on standard error, and returns
-// false if any is.
+// Checks that every image file exists under the given directory as a
+// readable regular file and that no PNG or JPEG among them is cut short;
+// reports all missing ones in one message and each unreadable or damaged one
+// in its own on standard error, and returns false if any is.
 bool CheckAssetImages(const char* directory = ".");

@@ -1,10 +1,13 @@
 #include "particles/file_readers.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 
 #include "core/fatal.h"
+#include "core/file_open.h"
 
 char* ReadTextFile(FILE* stream) {
   fseek(stream, 0, SEEK_END);
@@ -22,9 +25,17 @@ char* ReadTextFile(FILE* stream) {
 
 namespace {
 // Opens a PPM and skips its four header lines (magic, comment, size, maximum);
-// a file that does not open ends the program.
+// a file that does not open ends the program. It is opened first without
+// blocking, so that a pipe or device in its place is refused, not waited on;
+// the stream then opens that same regular file through its descriptor.
 void OpenPpm(std::ifstream& in, const std::string& fileName) {
-  in.open(fileName);
+  std::string why;
+  const int fd = OpenRegularForReading(fileName.c_str(), &why);
+  if (fd < 0) {
+    Fatal(stdout, "Cannot open the file: %s (%s)\n", fileName.c_str(), why.c_str());
+  }
+  in.open("/proc/self/fd/" + std::to_string(fd));
+  close(fd);
   if (in.fail() || in.bad()) {
     Fatal(stdout, "Cannot open the file: %s\n", fileName.c_str());
   }

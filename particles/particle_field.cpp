@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "core/fatal.h"
+#include "core/file_open.h"
 #include "core/gl.h"
 #include "core/shader_build.h"
 #include "particles/file_readers.h"
@@ -45,9 +47,10 @@ GLuint currentOpaqueColours = 0;  // the buffer drawn as colour array
 // Reads, compiles and links one compute shader into its own program; a file
 // that does not open, compile or link ends the program.
 GLuint LoadComputeProgram(const std::string& file, char** keptText) {
-  FILE* stream = fopen(file.c_str(), "r");
+  std::string why;
+  FILE* stream = OpenRegularFile(file.c_str(), &why);
   if (!stream) {
-    Fatal(stderr, "Cannot open the compute shader: %s\n", file.c_str());
+    Fatal(stderr, "Cannot open the compute shader: %s (%s)\n", file.c_str(), why.c_str());
   }
   *keptText = ReadTextFile(stream);
   const GLchar* source = *keptText;

@@ -1,10 +1,14 @@
 #include "render/shaders.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/fatal.h"
+#include "core/file_open.h"
 #include "core/shader_build.h"
 
 GLuint radProgram = 0;
@@ -28,9 +32,13 @@ std::string InfoLog(GLuint object, bool isProgram) {
 
 // Reads a shader source; a missing or empty file ends the program.
 char* ReadShaderSource(const char* path) {
-  char* text = ReadWholeFile(path);
-  if (!text || !text[0]) {
-    Fatal(stderr, "kelvane12: shader source %s is missing or empty\n", path);
+  std::string why;
+  char* text = ReadWholeFile(path, &why);
+  if (!text) {
+    Fatal(stderr, "kelvane12: cannot read the shader source %s (%s)\n", path, why.c_str());
+  }
+  if (!text[0]) {
+    Fatal(stderr, "kelvane12: shader source %s is empty\n", path);
   }
   return text;
 }
@@ -69,20 +77,24 @@ GLuint BuildProgram(const char* fragmentPath, GLuint& vertexShader, GLuint& frag
 }
 }  // namespace
 
-char* ReadWholeFile(const char* path) {
+char* ReadWholeFile(const char* path, std::string* why) {
+  std::string reason;
+  if (!why) why = &reason;
   if (!path) return nullptr;
-  FILE* file = fopen(path, "rt");
+  // Opened without blocking: a pipe or device in the file's place is refused.
+  FILE* file = OpenRegularFile(path, why);
   if (!file) return nullptr;
   char* buffer = nullptr;
   fseek(file, 0, SEEK_END);
   long length = ftell(file);
   rewind(file);
-  if (length >= 1) {
-    buffer = static_cast<char*>(malloc(static_cast<size_t>(length) + 1));
-    // Text mode may translate line ends and deliver fewer bytes than the
-    // length: the NUL goes after what was actually read.
-    size_t count = fread(buffer, 1, static_cast<size_t>(length), file);
-    buffer[count] = '\0';
+  buffer = static_cast<char*>(malloc(static_cast<size_t>(std::max(length, 0L)) + 1));
+  size_t count = length >= 1 ? fread(buffer, 1, static_cast<size_t>(length), file) : 0;
+  buffer[count] = '\0';
+  if (ferror(file)) {
+    *why = strerror(errno);
+    free(buffer);
+    buffer = nullptr;
   }
   fclose(file);
   return buffer;

@@ -66,14 +66,9 @@ void ComposeScreen() {
 
 constexpr unsigned kStopCheckMs = 100;
 
-// Ends the show once a stop signal has come: the recording is closed and the
-// exit handlers close the audio output, as after Escape.
+// Looks for a stop signal every kStopCheckMs while the show runs.
 void CheckStopSignal(int) {
-  if (const int signal = StopSignal()) {
-    fprintf(stderr, "kelvane12: stopped by %s\n", StopSignalName(signal));
-    FinishKeyRecording();
-    exit(128 + signal);
-  }
+  EndIfStopSignal();
   glutTimerFunc(kStopCheckMs, CheckStopSignal, 0);
 }
 
@@ -151,6 +146,14 @@ void OnDisplay() {
   DrawFrame();
   glutSwapBuffers();
   glutPostRedisplay();
+}
+
+void EndIfStopSignal() {
+  if (const int signal = StopSignal()) {
+    fprintf(stderr, "kelvane12: stopped by %s\n", StopSignalName(signal));
+    FinishKeyRecording();
+    exit(128 + signal);
+  }
 }
 
 void WatchStopSignals() { glutTimerFunc(kStopCheckMs, CheckStopSignal, 0); }

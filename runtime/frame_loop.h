@@ -14,8 +14,13 @@ float MusicPositionSeconds();
 // 16:9 rectangle of the window (windowWidth x windowHeight), with the bars
 // beside it cleared to black where the window has another shape.
 void FitScreenViewport();
-// Has the GLUT loop look for a stop signal (Ctrl-C, SIGTERM) every tenth of a
-// second, frames or not, and end the show as Escape does, with status 128
-// plus the signal's number. The show's own loop only: the capture tool
+// Has the GLUT loop look for a stop signal (Ctrl-C, SIGTERM, SIGHUP) every
+// tenth of a second, frames or not, and end the show as Escape does, with
+// status 128 plus the signal's number. The show's own loop only: the capture tool
 // checks between its frames itself.
 void WatchStopSignals();
+// Ends the process once a stop signal has come (status 128 + the signal): the
+// recording is closed and the exit handlers close the audio output and
+// remove temporary files, as after Escape. Start-up calls it between its
+// steps.
+void EndIfStopSignal();

@@ -1,16 +1,15 @@
 #include "runtime/key_track.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "core/file_open.h"
 #include "runtime/director.h"
 
 char keyTrackKeys[kKeyTrackSize];
@@ -30,31 +29,72 @@ void FillFrom(int first) {
   }
 }
 
-// Opens a regular file for reading; anything else (a directory, a device, a
-// pipe that would block) is refused with a reason.
-FILE* OpenRegularFile(const char* path, std::string* why) {
-  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *why = strerror(errno);
-    return nullptr;
+// Far more than a full track takes (126000 lines of a key and a time), and
+// the most of a file the reader looks at.
+constexpr size_t kMaxKeyTrackBytes = 16u << 20;
+
+// Reads up to kMaxKeyTrackBytes of a stream; false on a read error.
+bool ReadBounded(FILE* file, std::string* text) {
+  char block[65536];
+  while (text->size() < kMaxKeyTrackBytes) {
+    const size_t got =
+        fread(block, 1, std::min(sizeof block, kMaxKeyTrackBytes - text->size()), file);
+    if (got == 0) break;
+    text->append(block, got);
   }
-  struct stat info;
-  if (fstat(fd, &info) != 0) {
-    *why = strerror(errno);
-    close(fd);
-    return nullptr;
+  return !ferror(file);
+}
+
+// A key as a message shows it: the character, or its byte value when it
+// does not print.
+std::string KeyText(char key) {
+  char text[32];
+  if (isprint(static_cast<unsigned char>(key)))
+    snprintf(text, sizeof text, "'%c'", key);
+  else
+    snprintf(text, sizeof text, "byte 0x%02x", static_cast<unsigned char>(key));
+  return text;
+}
+
+// Where reading a track stopped before the end of its text, and why.
+struct TrackStop {
+  size_t line = 0;  // 0: read to the end
+  std::string why;
+};
+
+// Reads the entries the way "%c %f\n" reads them, one after another: any
+// character, blanks, a number, blanks. Only whole entries are kept: reading
+// stops at the first entry whose time does not read as a number or is not
+// finite, since a key with a made-up time would fire at the wrong moment.
+int ParseKeyTrack(const std::string& text, TrackStop* stop) {
+  const size_t size = text.size();
+  size_t pos = 0, line = 1;
+  auto skipBlanks = [&]() {
+    for (; pos < size && isspace(static_cast<unsigned char>(text[pos])); ++pos)
+      if (text[pos] == '\n') ++line;
+  };
+  int count = 0;
+  while (count < kKeyTrackSize && pos < size) {
+    const size_t entryLine = line;
+    const char key = text[pos++];
+    if (key == '\n') ++line;
+    skipBlanks();
+    const char* number = text.c_str() + pos;  // the string ends in a NUL
+    char* end = nullptr;
+    const float time = strtof(number, &end);
+    if (end == number || !std::isfinite(time)) {
+      stop->line = entryLine;
+      stop->why = std::string(end == number ? "no time" : "a time that is not finite") +
+                  " after the key " + KeyText(key);
+      break;
+    }
+    keyTrackKeys[count] = key;
+    keyTrackTimes[count] = time;
+    ++count;
+    pos += end - number;
+    skipBlanks();
   }
-  if (!S_ISREG(info.st_mode)) {
-    *why = S_ISDIR(info.st_mode) ? "it is a directory" : "not a regular file";
-    close(fd);
-    return nullptr;
-  }
-  FILE* file = fdopen(fd, "r");
-  if (!file) {
-    *why = strerror(errno);
-    close(fd);
-  }
-  return file;
+  return count;
 }
 
 // Reports a failed recording write and gives the recording up.
@@ -70,27 +110,26 @@ void AbandonRecording(int error) {
 int LoadKeyTrack(const char* path) {
   std::string why;
   FILE* file = OpenRegularFile(path, &why);
-  if (!file) {
+  std::string text;
+  if (file) {
+    if (!ReadBounded(file, &text)) why = strerror(errno);
+    fclose(file);
+  }
+  if (!why.empty()) {
     fprintf(stderr, "kelvane12: cannot read the key track %s (%s): playing without it\n", path,
             why.c_str());
     FillFrom(0);
     return 0;
   }
-  int count = 0;
-  while (count < kKeyTrackSize) {
-    // A line whose number cannot be read keeps its character with time 0,
-    // and reading goes on from the unread text.
-    keyTrackTimes[count] = 0;
-    if (fscanf(file, "%c %f\n", &keyTrackKeys[count], &keyTrackTimes[count]) == EOF) break;
-    ++count;
-  }
-  if (ferror(file)) {
-    fprintf(stderr, "kelvane12: cannot read the key track %s (%s): playing without it\n", path,
-            strerror(errno));
-    count = 0;
-  }
-  fclose(file);
-  if (count < kKeyTrackSize) FillFrom(count);
+  TrackStop stop;
+  const int count = ParseKeyTrack(text, &stop);
+  if (stop.line && count == 0)
+    fprintf(stderr, "kelvane12: the key track %s has no whole entry (line %zu: %s): playing "
+                    "without it\n", path, stop.line, stop.why.c_str());
+  else if (stop.line)
+    fprintf(stderr, "kelvane12: the key track %s stops at line %zu (%s): playing the %d "
+                    "entries before it\n", path, stop.line, stop.why.c_str(), count);
+  FillFrom(count);
   return count;
 }
 
@@ -110,10 +149,12 @@ void StartKeyRecording() {
   if (!path || !*path) return;
   recordPath = path;
   recordFailed = false;
-  recordFile = fopen(path, "a");
+  // A pipe or device is refused rather than waited on or written to.
+  std::string why;
+  recordFile = OpenRegularForAppending(path, &why);
   if (!recordFile) {
     fprintf(stderr, "kelvane12: cannot record keys to %s (%s): playing without recording\n",
-            path, strerror(errno));
+            path, why.c_str());
     recordFailed = true;
     return;
   }

@@ -10,10 +10,12 @@ constexpr float kKeyTrackEnd = -1.0f;  // stops the scan at that entry
 extern char keyTrackKeys[kKeyTrackSize];
 extern float keyTrackTimes[kKeyTrackSize];  // music seconds
 
-// Reads entries with "%c %f\n" until end of file or kKeyTrackSize entries and
-// fills the rest with '/' at 1e9 s. A file that cannot be opened or read, or
-// that is not a regular file, gives an empty track and one console line
-// saying why. Returns the number of entries read.
+// Reads entries as "%c %f\n" reads them until end of file or kKeyTrackSize
+// entries and fills the rest with '/' at 1e9 s. Only whole entries count:
+// reading stops at the first one whose time is missing or not finite, with a
+// console line naming the file and line. A file that cannot be opened or
+// read, or that is not a regular file, gives an empty track and one console
+// line saying why. Returns the number of entries kept.
 int LoadKeyTrack(const char* path);
 // Hands every entry whose time the music has passed to the director, in file
 // order, and marks it fired; blanks are consumed without effect.

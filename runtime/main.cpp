@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   InstallStopSignals();
   // Missing assets are reported before any window opens.
   if (!CheckRunFiles()) return 1;
+  EndIfStopSignal();
   if (!CanOpenDisplay()) {
     fprintf(stderr,
             "kelvane12: there is no X display to play the show on (DISPLAY is not set,\n"
@@ -44,7 +45,9 @@ int main(int argc, char** argv) {
   // GLUT gets no options of the show's own.
   char* glutArgs[] = {argv[0], nullptr};
   StartUp(1, glutArgs);
+  EndIfStopSignal();
   if (OpenMusic() && !musicStream) return 1;  // the decoder has said why
+  EndIfStopSignal();
   WatchStopSignals();
   glutMainLoop();
   return 0;

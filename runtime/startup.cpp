@@ -142,11 +142,15 @@ void StartUp(int argc, char** argv) {
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
   OpenScreen();
   glewInit();
+  // A stop signal ends the start-up between its steps, none of which waits
+  // on anything but the work it does.
+  EndIfStopSignal();
   LoadShaderPrograms();
   CreateRenderTarget();
   SetUpScreen();
   RandomSeed(38);
   ScatterPointCloud();
+  EndIfStopSignal();
   glutReshapeFunc(OnReshape);
   glutDisplayFunc(OnDisplay);
   glutKeyboardFunc(OnKeyboard);
@@ -156,7 +160,9 @@ void StartUp(int argc, char** argv) {
   SDL_Init(0xFFFF);
   panelTexture = LoadTexture("gfx/panel.png");
   pictureTable[kLoaderPicture] = LoadTexture("gfx/loader.jpg");
+  EndIfStopSignal();
   SetUpParticleField();
+  EndIfStopSignal();
   // Hidden over the show; a window beside other work keeps its pointer.
   glutSetCursor(playInWindow ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
 }

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/random.h"
 #include "core/timeline.h"
@@ -162,22 +164,38 @@ int Load(const std::string& text) {
   return LoadKeyTrack(path.c_str());
 }
 
-TEST(KeyTrack, ReadsKeysAndTimesAndFillsTheRest) {
+// Only whole entries are kept: reading stops at the first key without a
+// finite time, saying where, and the rest of the track is filled.
+TEST(KeyTrack, KeepsWholeEntriesAndSaysWhereReadingStopped) {
   struct Case {
     std::string text;
     int count;
     std::string keys;          // the first entries' keys
     std::vector<float> times;  // and times
+    std::string message;       // part of what is said; empty: nothing
   } const cases[] = {
-      {"a 1.5\nb 2\n\n   c   3.25\n", 3, "abc/", {1.5f, 2, 3.25f, 1e9f}},
-      {"", 0, "/", {1e9f}},
-      {" 4\n  5\n", 2, " 5", {4, 0}},             // only the first entry can be a blank
-      {"x\ny 2\n", 2, "xy", {0, 2}},              // no number: time 0, reading goes on
-      {"s go\n", 3, "sgo", {0, 0, 0}},            // a word is read as keys
+      {"a 1.5\nb 2\n\n   c   3.25\n", 3, "abc/", {1.5f, 2, 3.25f, 1e9f}, ""},
+      {"", 0, "/", {1e9f}, ""},
+      {"^ 1\n^ -1e-50\n", 2, "^^", {1, 0}, ""},
+      {" 4\n  5\n", 1, " /", {4, 1e9f}, "stops at line 2 (no time after the key '5')"},
+      {"a 1\nb 2\nc", 2, "ab/", {1, 2, 1e9f}, "line 3 (no time after the key 'c')"},
+      {"a 1\n\nb inf\nc 2\n", 1, "a/", {1, 1e9f}, "line 3 (a time that is not finite"},
+      {"a 1\nb 1e39\n", 1, "a/", {1, 1e9f}, "line 2 (a time that is not finite"},
+      {"a 1\nb nan\n", 1, "a/", {1, 1e9f}, "line 2"},
+      {"x\ny 2\n", 0, "/", {1e9f}, "has no whole entry (line 1: no time after the key 'x')"},
+      {"\x1b\x07 9\n", 0, "/", {1e9f}, "line 1: no time after the key byte 0x1b"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(Load(c.text), c.count);
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (c.message.empty()) {
+      EXPECT_EQ(said, "");
+    } else {
+      EXPECT_NE(said.find(c.message), std::string::npos) << said;
+      EXPECT_NE(said.find("keys.dat"), std::string::npos) << said;
+    }
     for (size_t i = 0; i < c.keys.size(); ++i) {
       EXPECT_EQ(keyTrackKeys[i], c.keys[i]) << i;
       EXPECT_EQ(keyTrackTimes[i], c.times[i]) << i;
@@ -189,6 +207,37 @@ TEST(KeyTrack, ReadsKeysAndTimesAndFillsTheRest) {
   for (int i = 0; i < kKeyTrackSize + 10; ++i) full += i < kKeyTrackSize ? "z 7\n" : "^ 7\n";
   EXPECT_EQ(Load(full), kKeyTrackSize);
   EXPECT_EQ(keyTrackKeys[kKeyTrackSize - 1], 'z');
+
+  // Random bytes hold Escapes; none may become an entry that fires.
+  std::mt19937 bytes(23);
+  std::string noise;
+  for (int i = 0; i < 4096; ++i) noise += static_cast<char>(bytes() & 0xFF);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Load(noise), 0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("has no whole entry"), std::string::npos);
+  EXPECT_EQ(keyTrackTimes[0], 1e9f);
+}
+
+// The committed performance reads entry for entry as its lines say.
+TEST(KeyTrack, TheCommittedPerformanceLoadsWhole) {
+  const std::string path = std::string(KELVANE_SOURCE_DIR) + "/assets/keys.dat";
+  std::ifstream in(path);
+  std::string line;
+  int lines = 0;
+  testing::internal::CaptureStderr();
+  const int count = LoadKeyTrack(path.c_str());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  while (std::getline(in, line)) {
+    char key = 0;
+    float time = 0;
+    ASSERT_EQ(sscanf(line.c_str(), "%c %f", &key, &time), 2) << line;
+    ASSERT_LT(lines, kKeyTrackSize);
+    EXPECT_EQ(keyTrackKeys[lines], key) << line;
+    EXPECT_EQ(keyTrackTimes[lines], time) << line;
+    ++lines;
+  }
+  EXPECT_GT(lines, 100);
+  EXPECT_EQ(count, lines);
 }
 
 TEST(KeyTrack, ReplayFiresEachEntryOnceAfterItsTimeInFileOrder) {

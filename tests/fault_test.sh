@@ -29,12 +29,16 @@ start_capture() {
 # Sends the signal $1 to the program started last: it ends with status $2.
 stop_with() { kill -"$1" $pid; wait $pid; expect_status $? "$2" "$3: SIG$1"; }
 expect_tmp_empty() { [ -z "$(ls -A "$work/tmp")" ] || fail "$1: left behind: $(ls -A "$work/tmp")"; }
+# A copy of /dev/full at $1 (a named pipe where mknod is not allowed).
+make_device() { mknod "$1" c 1 7 2>/dev/null || mkfifo "$1"; }
 
 case $case_name in
 show-signals)
-  # SIGTERM and Ctrl-C end the show at once with 143 and 130, the recording
-  # kept; a recording that cannot be opened or written says why, the show
-  # plays on and its end reports the failure with status 1.
+  # SIGTERM, Ctrl-C and SIGHUP end the show at once with 143, 130 and 129,
+  # the recording kept; a recording that cannot be opened (a named pipe, not
+  # waited on) or written says why, the show plays on and its end reports the
+  # failure with status 1. A key track of bytes that are no entries (an
+  # Escape first) is named and the show plays on past the music's start.
   need_assets
   cd "$run"
   KELVANE_RECORD="$work/recorded.dat" start_show
@@ -44,9 +48,12 @@ show-signals)
   expect "$work/err.txt" "SIGTERM" "stopped by SIGTERM"
   expect "$work/recorded.dat" "recording" '^z [0-9.]*$'
 
-  KELVANE_RECORD="$work" start_show
-  wait_for "$work/err.txt" 20 "cannot record keys to $work (Is a directory)" || fail "unopenable recording"
+  mkfifo "$work/pipe.dat"
+  KELVANE_RECORD="$work/pipe.dat" start_show
+  wait_for "$work/err.txt" 20 "cannot record keys to $work/pipe.dat (not a regular file)" ||
+    fail "a pipe as the recording: $(cat "$work/err.txt")"
   stop_with INT 130 "show"
+  [ -p "$work/pipe.dat" ] || fail "the pipe was replaced"
 
   # A file-size limit of 0: the recording's first line cannot be written.
   run_limited 0 env KELVANE_RECORD="$work/limited.dat" SDL_AUDIODRIVER=dummy \
@@ -61,11 +68,28 @@ show-signals)
   keys Escape
   wait_for "$work/err.txt.rc" 60 || fail "Escape did not end the show"
   expect_status "$(cat "$work/err.txt.rc")" 1 "failed recording"
+
+  link_run_dir
+  cd "$work/run"
+  rm keys.dat
+  { printf '\033x'; head -c 4096 /dev/urandom; } >keys.dat
+  KELVANE_RECORD="$work/noise.rec" start_show
+  wait_for "$work/err.txt" 20 "keys.dat has no whole entry (line 1: no time after the key byte 0x1b)" ||
+    fail "random key track not reported: $(cat "$work/err.txt")"
+  for i in $(seq 120); do
+    keys q q
+    t=$(tail -n 1 "$work/noise.rec" 2>/dev/null | cut -d' ' -f2)
+    [ -n "$t" ] && gt "$t" 1 && break
+  done
+  gt "${t:-0}" 1 || fail "random key track: the music did not pass 1 s"
+  kill -0 $pid 2>/dev/null || fail "random key track: the show ended: $(cat "$work/err.txt")"
+  stop_with HUP 129 "show"
+  expect "$work/err.txt" "SIGHUP" "stopped by SIGHUP"
   ;;
 capture-signals)
-  # Ctrl-C ends a PNG capture after its frame, whole frames kept; SIGTERM a
-  # video capture with a playable MP4 of what was written (the name has an
-  # apostrophe); a second Ctrl-C ends at once. No temporary files or ffmpeg
+  # Ctrl-C ends a PNG capture after its frame, whole frames kept; SIGHUP (as
+  # SIGTERM) a video capture with a playable MP4 of what was written (the
+  # name has an apostrophe); a second Ctrl-C ends at once. No temporary files or ffmpeg
   # stay behind. A keys.dat that is a directory is reported and skipped.
   need_assets
   link_run_dir
@@ -84,12 +108,13 @@ capture-signals)
   video="$work/kelvane's show.mp4"
   start_capture --video "$video"
   wait_for "$work/err.txt" 120 "^frame 1/" || fail "video: no frame: $(cat "$work/err.txt")"
-  stop_with TERM 143 "video capture"
-  expect "$work/err.txt" "video capture" "kept $video"
+  stop_with HUP 129 "video capture"
+  expect "$work/err.txt" "video capture" "stopped by SIGHUP" "kept $video"
   streams=$(probe_mp4 "$video")
   echo "$streams" | grep -q "video,[1-9]" && echo "$streams" | grep -q "audio,[1-9]" ||
     fail "the kept video does not play: '$streams'"
-  expect_tmp_empty "SIGTERM"
+  expect_tmp_empty "SIGHUP"
+  [ -z "$(ls -A "$work" | grep kelvane12-)" ] || fail "SIGHUP: left beside the video: $(ls -A "$work")"
 
   start_capture --video "$work/second.mp4"
   wait_for "$work/err.txt" 120 "^frame 1/" || fail "second: no frame: $(cat "$work/err.txt")"
@@ -210,8 +235,96 @@ mesh-input)
     expect "$work/err.txt" "${entry%%|*}" "${entry#*|}"
   done
   ;;
+capture-targets)
+  # What sits at an output path is never removed: a device node, a named
+  # pipe, a link to the device and a directory as --video, and a pipe in a
+  # frame's place, are refused with a message and left as they are. A capture
+  # through a link to a file that fails at its end leaves the link and the
+  # old file; one that succeeds keeps the link, leading to the new video.
+  need_assets
+  mkdir "$work/tmp" "$work/frames" "$work/dir"
+  cd "$work"
+  make_device full
+  mkfifo pipe.mp4 frames/frame_000000.png
+  ln -s full full-link.mp4
+  for target in full pipe.mp4 full-link.mp4 dir; do
+    TMPDIR="$work/tmp" timeout -k 5 20 "$run/kelvane12-capture" --video "$target" 2>err.txt
+    expect_status $? 1 "--video $target"
+    expect err.txt "--video $target" "$target is a .*left as it is"
+    expect_tmp_empty "--video $target"
+  done
+  { [ -c full ] || [ -p full ]; } && [ -p pipe.mp4 ] && [ -L full-link.mp4 ] && [ -d dir ] ||
+    fail "an output target was removed: $(ls -l)"
+  timeout -k 5 120 "$run/kelvane12-capture" --quick-start --from 37.5 --to 37.5 --fps 1 --out frames 2>err.txt
+  expect_status $? 1 "a pipe as a frame"
+  expect err.txt "a pipe as a frame" "frames/frame_000000.png (a named pipe is there; it is left as it is)"
+  [ -p frames/frame_000000.png ] && [ "$(ls -A frames | wc -l)" = 1 ] || fail "frames: $(ls -lA frames)"
+
+  echo "old video" >old.mp4
+  ln -s old.mp4 link.mp4
+  # An ffmpeg that takes the frames but fails to put the music under them.
+  fake_ffmpeg 'case "$*" in *pipe:0*) cat >/dev/null; exit 0 ;; esac; exit 3'
+  PATH="$work/bin:$PATH" TMPDIR="$work/tmp" capture --to 1 --fps 1 --video link.mp4
+  expect_status $? 1 "failed mux through a link"
+  expect err.txt "failed mux through a link" "ffmpeg failed to write $work/link.mp4 (exit status 3)"
+  [ -L link.mp4 ] && [ "$(cat old.mp4)" = "old video" ] || fail "failed mux: $(ls -l)"
+  ls -A | grep -q kelvane12- && fail "failed mux: left beside the video: $(ls -A)"
+  expect_tmp_empty "failed mux"
+  TMPDIR="$work/tmp" capture --quick-start --from 37.5 --to 37.5 --fps 1 --video link.mp4
+  expect_status $? 0 "video through a link"
+  [ -L link.mp4 ] && probe_mp4 old.mp4 | grep -q "video,1" || fail "video through a link: $(ls -l)"
+  ls -A | grep -q kelvane12- && fail "video through a link: left beside it: $(ls -A)"
+  ;;
+capture-input)
+  # Before any window: empty output names are usage errors, --help is not
+  # one; --from past the end of the music is refused at once, its number
+  # written shortly; without a display the capture says so in its own words.
+  need_assets
+  cd "$work"
+  for option in --video --out; do
+    "$run/kelvane12-capture" "$option" "" >/dev/null 2>err.txt
+    expect_status $? 2 "$option ''"
+    expect err.txt "$option ''" "^usage:"
+  done
+  "$run/kelvane12-capture" --help >help.txt 2>err.txt
+  expect_status $? 0 "--help"
+  expect help.txt "--help" "^usage: kelvane12-capture" "--video FILE"
+  env -u DISPLAY timeout -k 5 20 "$run/kelvane12-capture" --from 1e308 2>err.txt
+  expect_status $? 1 "--from 1e308"
+  expect err.txt "--from 1e308" "--from 1e+308 lies past the end of the music"
+  grep -q "[0-9]\{12\}" err.txt && fail "--from 1e308: a long number: $(cat err.txt)"
+  env -u DISPLAY timeout -k 5 20 "$run/kelvane12-capture" --to 1 2>err.txt
+  expect_status $? 1 "no display"
+  expect err.txt "no display" "no X display" "make video"
+  grep -qi "freeglut" err.txt && fail "no display: GLUT was started: $(cat err.txt)"
+  ;;
+start-up-inputs)
+  # A named pipe or a device in the place of a picture or the music is
+  # refused at once with the file's name and status 1, by the show and the
+  # capture, before any window; a picture that is there but cannot be read
+  # (a directory) is named as such, not as missing.
+  need_assets
+  link_run_dir gfx
+  cd "$work/run"
+  for file in gfx/panel.png gfx/txt9.png "$music"; do
+    rm "$file"
+    if [ "$file" = "$music" ]; then make_device "$file"; else mkfifo "$file"; fi
+    timeout -k 5 20 env -u DISPLAY ./kelvane12 >/dev/null 2>"$work/err.txt"
+    expect_status $? 1 "$file"
+    expect "$work/err.txt" "$file" "$file.*not a regular file"
+    timeout -k 5 20 env -u DISPLAY ./kelvane12-capture --to 1 --out "$work/frames" 2>"$work/err.txt"
+    expect_status $? 1 "capture: $file"
+    expect "$work/err.txt" "capture: $file" "$file.*not a regular file"
+    rm "$file" && ln -s "$run/$file" "$file"
+  done
+  rm gfx/txt9.png && mkdir gfx/txt9.png
+  env -u DISPLAY ./kelvane12 >/dev/null 2>"$work/err.txt"
+  expect_status $? 1 "a directory as a picture"
+  expect "$work/err.txt" "a directory as a picture" "Cannot read image file in .: gfx/txt9.png (it is a directory)"
+  grep -qi "missing" "$work/err.txt" && fail "a directory as a picture is called missing: $(cat "$work/err.txt")"
+  ;;
 *)
-  echo "usage: fault_test.sh show-signals|capture-signals|capture-write-failures|capture-ffmpeg|capture-range|damaged-files|mesh-input RUNDIR [MESHINFO]" >&2
+  echo "usage: fault_test.sh show-signals|capture-signals|capture-write-failures|capture-ffmpeg|capture-range|capture-targets|capture-input|start-up-inputs|damaged-files|mesh-input RUNDIR [MESHINFO]" >&2
   exit 2
   ;;
 esac

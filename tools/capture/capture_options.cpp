@@ -39,7 +39,7 @@ bool ParseInt(const char* text, int* value) {
 const char* CaptureUsage() {
   return "usage: kelvane12-capture [--fps N] [--from SECONDS] [--to SECONDS] [--out DIR]\n"
          "                         [--every K] [--fixed-step] [--loader] [--quick-start]\n"
-         "                         [--video FILE.mp4] [--size WxH]\n"
+         "                         [--video FILE.mp4] [--size WxH] [--help]\n"
          "  --fps N          frames per second of music time (default 60)\n"
          "  --from SECONDS   first frame written (default 0); the show runs from its\n"
          "                   start up to there without writing, so the frames are\n"
@@ -53,7 +53,8 @@ const char* CaptureUsage() {
          "  --loader         write the loader screen's frames too\n"
          "  --video FILE     encode frames and music into FILE with ffmpeg\n"
          "  --size WxH       the window the show is composed into (default 1280x720);\n"
-         "                   off screen where the display is smaller\n";
+         "                   off screen where the display is smaller\n"
+         "  --help           this text\n";
 }
 
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* error) {
@@ -64,7 +65,9 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       if (!hasValue) *error = std::string(arg) + " needs a value";
       return hasValue;
     };
-    if (!strcmp(arg, "--fixed-step")) {
+    if (!strcmp(arg, "--help")) {
+      o->help = true;
+    } else if (!strcmp(arg, "--fixed-step")) {
       o->fixedStep = true;
     } else if (!strcmp(arg, "--loader")) {
       o->loader = true;
@@ -97,6 +100,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     } else if (!strcmp(arg, "--out")) {
       if (!needValue()) return false;
       o->outDir = argv[++i];
+      if (o->outDir.empty()) {
+        *error = "--out needs a directory name";
+        return false;
+      }
     } else if (!strcmp(arg, "--size")) {
       if (!needValue()) return false;
       if (!ParseSize(argv[++i], &o->width, &o->height)) {
@@ -106,6 +113,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     } else if (!strcmp(arg, "--video")) {
       if (!needValue()) return false;
       o->video = argv[++i];
+      if (o->video.empty()) {
+        *error = "--video needs a file name";
+        return false;
+      }
     } else {
       *error = std::string("unknown option ") + arg;
       return false;

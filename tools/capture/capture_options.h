@@ -14,6 +14,7 @@ struct CaptureOptions {
   std::string video;      // MP4 through ffmpeg; empty: none
   int width = 1280;       // --size: the window the show is composed into
   int height = 720;
+  bool help = false;      // --help: the usage, nothing else
 };
 
 // Parses argv; on bad input returns false with a reason in *error.

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,7 @@
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
 #include "runtime/startup.h"
+#include "runtime/x_display.h"
 #include "scenes/loader_screen.h"
 #include "tools/capture/capture_options.h"
 
@@ -61,6 +63,7 @@ struct Sink {
   CaptureOptions options;
   Encoder encoder;
   bool video = false;
+  std::string videoTarget;  // where the finished video goes: --video with its links followed
   int written = 0;
   long frameIndex = 0;  // every frame that could be written, written or not
   std::vector<unsigned char> rgb;  // one frame of the capture size
@@ -72,7 +75,9 @@ struct Sink {
 char tempDirectory[4096];
 char silentVideoPath[4200];
 char musicStretchPath[4200];
-char unfinishedOutput[4200];  // the MP4 while ffmpeg writes it; empty otherwise
+// The video while it is made, beside its target; renamed over the target
+// when complete and removed on any other way out.
+char videoTempPath[4200];
 volatile pid_t runningFfmpeg = -1;
 // The PNG frame being written, valid while frameUnfinished is set.
 char unfinishedFrame[4200];
@@ -85,7 +90,7 @@ void RemoveUnfinishedFilesNow() {
   if (frameUnfinished) unlink(unfinishedFrame);
   if (silentVideoPath[0]) unlink(silentVideoPath);
   if (musicStretchPath[0]) unlink(musicStretchPath);
-  if (unfinishedOutput[0]) unlink(unfinishedOutput);
+  if (videoTempPath[0]) unlink(videoTempPath);
   if (tempDirectory[0]) rmdir(tempDirectory);
 }
 
@@ -99,13 +104,105 @@ void RemoveTempFiles() {
     runningFfmpeg = -1;
   }
   RemoveUnfinishedFilesNow();
-  tempDirectory[0] = silentVideoPath[0] = musicStretchPath[0] = unfinishedOutput[0] = 0;
+  tempDirectory[0] = silentVideoPath[0] = musicStretchPath[0] = videoTempPath[0] = 0;
 }
 
 // Copies a path into one of the arrays above.
 bool KeepPath(char* target, size_t size, const std::string& path) {
   if (path.size() >= size) return false;
   memcpy(target, path.c_str(), path.size() + 1);
+  return true;
+}
+
+// The permission bits a new file gets here (0666 less the umask): files made
+// with mkstemp start as 0600 and are given these.
+mode_t NewFileMode() {
+  static const mode_t mode = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+  }();
+  return mode;
+}
+
+// What a path names when it is not a regular file, for messages.
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISLNK(mode)) return "a symbolic link";
+  return "not a regular file";
+}
+
+// Makes an empty file of our own in `directory` named after `name`, for
+// writing in place of `name` and renaming over it when whole. Returns its
+// path, or "" with errno set.
+std::string CreateFileBeside(const fs::path& directory, const std::string& name) {
+  std::string pattern = (directory / ("." + name + ".kelvane12-XXXXXX")).string();
+  const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return "";
+  const bool ok = fchmod(fd, NewFileMode()) == 0;
+  const int error = errno;
+  close(fd);
+  if (!ok) {
+    unlink(pattern.c_str());
+    errno = error;
+    return "";
+  }
+  return pattern;
+}
+
+// A path with its symbolic links followed as far as they lead, also when the
+// last one leads to nothing yet.
+fs::path FollowLinks(fs::path path) {
+  for (int i = 0; i < 40; ++i) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) break;
+    const fs::path next = fs::read_symlink(path, ec);
+    if (ec) break;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path.lexically_normal();
+}
+
+// Decides where the video goes, before anything is drawn: a regular file (or
+// nothing) at the path, links followed so that a link stays and leads to the
+// new video; the video is made in a file of our own beside it. What is not a
+// regular file (a device, a pipe, a directory) is refused and left alone.
+bool PrepareVideoTarget(const std::string& path, std::string* target) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) {
+      fprintf(stderr, "kelvane12-capture: --video %s is %s, not a file a video can be written "
+                      "to; it is left as it is\n", path.c_str(), KindOf(info.st_mode));
+      return false;
+    }
+    // A file the user may not write is not replaced either.
+    std::error_code ec;
+    *target = fs::canonical(path, ec).string();
+    if (!ec && access(target->c_str(), W_OK) != 0) ec.assign(errno, std::generic_category());
+    if (ec) {
+      fprintf(stderr, "kelvane12-capture: cannot write %s (%s)\n", path.c_str(),
+              ec.message().c_str());
+      return false;
+    }
+  } else if (errno == ENOENT) {
+    *target = FollowLinks(path).string();
+  } else {
+    fprintf(stderr, "kelvane12-capture: cannot write %s (%s)\n", path.c_str(), strerror(errno));
+    return false;
+  }
+  const fs::path where(*target);
+  const std::string temp = CreateFileBeside(where.parent_path(), where.filename().string());
+  if (temp.empty() || !KeepPath(videoTempPath, sizeof videoTempPath, temp)) {
+    const int error = errno;
+    if (!temp.empty()) unlink(temp.c_str());
+    fprintf(stderr, "kelvane12-capture: cannot write %s (%s)\n", path.c_str(),
+            temp.empty() ? strerror(error) : "its name is too long");
+    return false;
+  }
   return true;
 }
 
@@ -315,26 +412,34 @@ std::string FinishEncoder(Encoder* encoder) {
   return result;
 }
 
-// Puts the music stretch under the silent video: the final MP4. A failed
-// mux leaves no half-written file behind.
-bool MuxVideo(const CaptureOptions& o) {
-  KeepPath(unfinishedOutput, sizeof unfinishedOutput, o.video);
+// Puts the music stretch under the silent video into the file beside the
+// target, then renames that over the target. A failed mux removes only that
+// file of our own; what was at the target stays as it was.
+bool MuxVideo(const CaptureOptions& o, const std::string& target) {
+  const std::string temp = videoTempPath;
   const pid_t pid = SpawnProgram(
       {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i",
        FfmpegFile(silentVideoPath), "-f", "s16le", "-ar",
        std::to_string(AudioStreamRate(musicStream)), "-ac", "2", "-i",
        FfmpegFile(musicStretchPath), "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
-       "-shortest", "-f", "mp4", FfmpegFile(o.video)},
+       "-shortest", "-f", "mp4", FfmpegFile(temp)},
       nullptr);
   std::string failure =
       pid < 0 ? std::string("cannot start it: ") + strerror(errno) : WaitProgram(pid);
   if (!failure.empty()) {
-    unlink(o.video.c_str());
     fprintf(stderr, "kelvane12-capture: ffmpeg failed to write %s (%s)\n", o.video.c_str(),
             failure.c_str());
+  } else if (rename(temp.c_str(), target.c_str()) != 0) {
+    failure = strerror(errno);
+    fprintf(stderr, "kelvane12-capture: cannot put the video at %s (%s)\n", o.video.c_str(),
+            failure.c_str());
+  } else {
+    videoTempPath[0] = 0;
+    return true;
   }
-  unfinishedOutput[0] = 0;
-  return failure.empty();
+  videoTempPath[0] = 0;
+  unlink(temp.c_str());
+  return false;
 }
 
 // Writes all of a buffer to a pipe or file descriptor.
@@ -349,10 +454,17 @@ bool WriteAll(int fd, const unsigned char* data, size_t size) {
   return true;
 }
 
-// Writes one frame (GL rows, bottom first) as a PNG file. On failure the
-// partial file is removed and *why says what went wrong.
+// Writes one frame (GL rows, bottom first) as a PNG file: into a file of our
+// own beside it, renamed over the frame's name when whole. Something at that
+// name that is not a regular file is refused and left alone. On failure *why
+// says what went wrong and no file of ours is left.
 bool WritePngFrame(const std::string& path, const std::vector<unsigned char>& rgb, int width,
                    int height, std::string* why) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    *why = std::string(KindOf(info.st_mode)) + " is there; it is left as it is";
+    return false;
+  }
   stbi_flip_vertically_on_write(1);  // GL rows run bottom to top
   int length = 0;
   unsigned char* png = stbi_write_png_to_mem(rgb.data(), width * 3, width, height, 3, &length);
@@ -360,28 +472,30 @@ bool WritePngFrame(const std::string& path, const std::vector<unsigned char>& rg
     *why = "cannot encode the PNG";
     return false;
   }
+  const fs::path name(path);
   frameUnfinished = 0;
-  const bool tracked = KeepPath(unfinishedFrame, sizeof unfinishedFrame, path);
-  frameUnfinished = tracked;
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) {
-    frameUnfinished = 0;
+  const std::string temp = CreateFileBeside(name.parent_path(), name.filename().string());
+  if (temp.empty()) {
     *why = strerror(errno);
     free(png);
     return false;
   }
-  bool ok = fwrite(png, 1, length, file) == static_cast<size_t>(length);
+  frameUnfinished = KeepPath(unfinishedFrame, sizeof unfinishedFrame, temp);
+  FILE* file = fopen(temp.c_str(), "wb");
+  bool ok = file && fwrite(png, 1, length, file) == static_cast<size_t>(length);
   int error = errno;
-  if (fclose(file) != 0 && ok) {
+  if (file && fclose(file) != 0 && ok) {
     ok = false;
     error = errno;
   }
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) unlink(temp.c_str());
   frameUnfinished = 0;
   free(png);
-  if (!ok) {
-    *why = strerror(error);
-    unlink(path.c_str());
-  }
+  if (!ok) *why = strerror(error);
   return ok;
 }
 
@@ -598,7 +712,7 @@ bool FinishVideo(Sink& sink, const FramePlan& plan, long loaderFrames, long fram
   const double seconds = static_cast<double>(std::max(0L, framesRun - plan.first)) / o.fps;
   return WriteMusicStretch(musicStretchPath, loaderFrames / static_cast<double>(o.fps), from,
                            seconds) &&
-         MuxVideo(o);
+         MuxVideo(o, sink.videoTarget);
 }
 
 // Says what the capture leaves behind.
@@ -619,6 +733,22 @@ void ReportKept(const Sink& sink, int stopSignal) {
       fprintf(stderr, "kelvane12-capture: no frame was written, so no video\n");
   }
 }
+
+// A number of seconds for messages: three decimals, or six significant
+// digits for a number too large for that to read well.
+std::string SecondsText(double seconds) {
+  char text[64];
+  snprintf(text, sizeof text, std::fabs(seconds) < 1e9 ? "%.3f" : "%.6g", seconds);
+  return text;
+}
+
+// A stop signal that came during start-up ends the capture there; the exit
+// handlers remove the temporary files.
+int EndByStopSignal() {
+  const int signal = StopSignal();
+  fprintf(stderr, "kelvane12-capture: stopped by %s during start-up\n", StopSignalName(signal));
+  return 128 + signal;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -633,14 +763,24 @@ int main(int argc, char** argv) {
     fprintf(stderr, "kelvane12-capture: %s\n%s", error.c_str(), CaptureUsage());
     return 2;
   }
+  if (o.help) {
+    fputs(CaptureUsage(), stdout);
+    return 0;
+  }
   sink.rgb.resize(static_cast<size_t>(o.width) * o.height * 3);
   // Output paths are taken relative to where the tool was started.
   std::error_code ec;
   if (!o.outDir.empty()) {
     o.outDir = FromStartDirectory(o.outDir);
     fs::create_directories(o.outDir, ec);
-    if (!fs::is_directory(o.outDir, ec)) {
-      fprintf(stderr, "kelvane12-capture: cannot create the directory %s\n", o.outDir.c_str());
+    std::error_code statusError;
+    const bool isDirectory = fs::is_directory(o.outDir, statusError);
+    if (!isDirectory || access(o.outDir.c_str(), W_OK | X_OK) != 0) {
+      const std::string why = !isDirectory && ec ? ec.message()
+                              : !isDirectory     ? "not a directory"
+                                                 : strerror(errno);
+      fprintf(stderr, "kelvane12-capture: cannot write frames into the directory %s (%s)\n",
+              o.outDir.c_str(), why.c_str());
       return 1;
     }
   }
@@ -653,7 +793,7 @@ int main(int argc, char** argv) {
     }
     // Frames go to ffmpeg as they come, into a silent video; the music is
     // added at the end. Both wait in a temporary directory.
-    if (!CreateTempDirectory()) return 1;
+    if (!CreateTempDirectory() || !PrepareVideoTarget(o.video, &sink.videoTarget)) return 1;
     sink.video = true;
   }
   setenv("SDL_AUDIODRIVER", "dummy", 1);  // no sound device is ever opened
@@ -661,6 +801,24 @@ int main(int argc, char** argv) {
   useGameMode = false;
   escapeAction = RequestStop;
   if (!CheckRunFiles()) return 1;
+  // Refused here, before the slow start-up: the music's length is known
+  // from the check.
+  const double musicSeconds = AudioCheckedSeconds(kMusicFile);
+  if (musicSeconds >= 0 && o.from > musicSeconds) {
+    fprintf(stderr, "kelvane12-capture: --from %s lies past the end of the music (%s s)\n",
+            SecondsText(o.from).c_str(), SecondsText(musicSeconds).c_str());
+    return 1;
+  }
+  // The capture's own word, before GLUT's "failed to open display".
+  if (!CanOpenDisplay()) {
+    fprintf(stderr,
+            "kelvane12-capture: there is no X display to render on (DISPLAY is not set, or\n"
+            "its server does not answer). Run 'make video' in the source directory, which\n"
+            "renders on a virtual display where there is no real one, or run the tool\n"
+            "under xvfb-run yourself.\n");
+    return 1;
+  }
+  if (StopSignal()) return EndByStopSignal();
 
   AudioUseVirtualClock();
   AudioSetStartSeconds(o.quickStart ? o.from : 0.0);
@@ -679,8 +837,8 @@ int main(int argc, char** argv) {
   const double length = static_cast<double>(sampleFrames) / AudioStreamRate(musicStream);
   const double to = o.to < 0 ? length : std::min(o.to, length);
   if (o.from > to) {
-    fprintf(stderr, "kelvane12-capture: --from %.3f lies past the end of the music (%.3f s)\n",
-            o.from, length);
+    fprintf(stderr, "kelvane12-capture: --from %s lies past the end of the music (%s s)\n",
+            SecondsText(o.from).c_str(), SecondsText(length).c_str());
     return 1;
   }
   const FramePlan plan = PlanFrames(o, to);
