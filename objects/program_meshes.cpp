@@ -1,11 +1,15 @@
-// The show's two mesh bodies, built before main from the meshes under the
-// working directory (the run directory). Programs that link them must be
-// there when static initialisation runs.
+// The show's two mesh bodies: empty until start-up loads them from the
+// meshes under the working directory (the run directory).
 #include "objects/object_draw.h"
 #include "objects/program_objects.h"
 
-CSoftObject softBody(0, 0, 0, 41100.0f, 60.0f, "Objects/obj4flak1bone.lwo", 826320.0f, 0.05f,
-                     1.0f);
-CSoftObject wireBody(0, 0, 0, 19990.0f, 1990.0f, "Objects/glowa32.lwo", 0.0f, 0.7f, 1.0f);
+CSoftObject softBody;
+CSoftObject wireBody;
+
+void LoadProgramMeshes() {
+  softBody = CSoftObject(0, 0, 0, 41100.0f, 60.0f, "Objects/obj4flak1bone.lwo", 826320.0f, 0.05f,
+                         1.0f);
+  wireBody = CSoftObject(0, 0, 0, 19990.0f, 1990.0f, "Objects/glowa32.lwo", 0.0f, 0.7f, 1.0f);
+}
 
 void DrawWireBody() { DrawSpringLines(wireBody); }

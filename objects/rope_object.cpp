@@ -159,9 +159,37 @@ CRopeObject::CRopeObject(float stiffness, float damping, float particleMass)
   angleA = 0;
 }
 
-CRopeObject::~CRopeObject() {
-  grid.clear();
-  links.clear();
+CRopeObject::CRopeObject(const CRopeObject& other) { *this = other; }
+
+CRopeObject& CRopeObject::operator=(const CRopeObject& other) {
+  if (this == &other) return *this;
+  rows = other.rows;
+  chains = other.chains;
+  linkStiffness = other.linkStiffness;
+  linkDamping = other.linkDamping;
+  stretchTolerance = other.stretchTolerance;
+  restCopies = other.restCopies;
+  std::copy(other.centre, other.centre + 3, centre);
+  angleA = other.angleA;
+  angleB = other.angleB;
+  limits_ = other.limits_;
+  limitPercent_ = other.limitPercent_;
+  const size_t count = size_t(rows) * chains;
+  storage_.reset(new RopeParticle[count]);
+  std::copy(other.storage_.get(), other.storage_.get() + count, storage_.get());
+  // The same places in this rope's own particles.
+  auto rebase = [&](RopeParticle* p) {
+    return p ? storage_.get() + (p - other.storage_.get()) : nullptr;
+  };
+  grid = other.grid;
+  for (auto& row : grid)
+    for (RopeParticle*& p : row) p = rebase(p);
+  links = other.links;
+  for (RopeLink& link : links) {
+    link.first = rebase(link.first);
+    link.second = rebase(link.second);
+  }
+  return *this;
 }
 
 void CRopeObject::ComputeDirections() {

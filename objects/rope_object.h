@@ -41,9 +41,10 @@ class CRopeObject {
   static constexpr int kChains = 602;  // chains per object
 
   CRopeObject(float linkStiffness, float linkDamping, float particleMass);
-  ~CRopeObject();
-  CRopeObject(const CRopeObject&) = delete;
-  CRopeObject& operator=(const CRopeObject&) = delete;
+  // A rope is a value: a copy owns particles of its own, and its grid and
+  // links point at them, so copies step apart from each other.
+  CRopeObject(const CRopeObject& other);
+  CRopeObject& operator=(const CRopeObject& other);
 
   // Per-particle direction across the chain, from the neighbour towards the root.
   void ComputeDirections();

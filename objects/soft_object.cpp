@@ -25,13 +25,6 @@ CSoftObject::CSoftObject(float offsetX, float offsetY, float offsetZ, float stif
   }
 }
 
-CSoftObject::~CSoftObject() {
-  triangles.clear();
-  springs.clear();
-  points.clear();
-  savedPoints.clear();
-}
-
 void CSoftObject::AccumulateForces() {
   for (MassPoint& p : points) p.force = Vec3f{};
   for (MassPoint& p : points) p.force += gravity * p.mass;

@@ -45,11 +45,11 @@ struct Triangle {
 
 class CSoftObject {
  public:
+  // An empty body, to be assigned a loaded one.
+  CSoftObject() = default;
   CSoftObject(float offsetX, float offsetY, float offsetZ, float stiffness, float damping,
               const char* path, float pressureConstant, float scale, float pointMass);
-  ~CSoftObject();
-  CSoftObject(const CSoftObject&) = delete;
-  CSoftObject& operator=(const CSoftObject&) = delete;
+  // A body is a value: copies step and draw alike, independent of each other.
 
   // Reads an LWO2 file into the point, spring and triangle lists.
   void LoadObject(float offsetX, float offsetY, float offsetZ, float stiffness, float damping,

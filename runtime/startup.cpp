@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/random.h"
+#include "objects/program_objects.h"
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
 #include "particles/point_cloud.h"
@@ -107,6 +108,9 @@ bool CheckRunFiles() {
     ok = false;
   }
   if (!CheckAssetImages()) ok = false;
+  // The meshes load here, after the options and beside the other files: a
+  // damaged one ends the program with its message, before any window.
+  LoadProgramMeshes();
   return ok;
 }
 

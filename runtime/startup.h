@@ -11,7 +11,8 @@ extern bool useGameMode;
 extern bool playInWindow;
 
 // Checks, before any window opens, that the music file decodes and every image
-// file exists; reports what is wrong (naming the files) and returns false.
+// file exists, and loads the two meshes; reports what is wrong (naming the
+// files) and returns false, or ends the program on a damaged mesh.
 bool CheckRunFiles();
 // The start-up sequence, up to (not including) the audio library.
 void StartUp(int argc, char** argv);

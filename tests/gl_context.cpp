@@ -10,20 +10,7 @@
 #include <random>
 
 #include "core/random.h"
-
-namespace {
-// The show's mesh bodies load their meshes relative to the working directory
-// while statics are built, so this program starts in the run directory first.
-struct StartInRunDirectory {
-  StartInRunDirectory() {
-    if (chdir(KELVANE_RUN_DIR) != 0) {
-      std::perror(KELVANE_RUN_DIR);
-      std::exit(1);
-    }
-  }
-};
-StartInRunDirectory startInRunDirectory __attribute__((init_priority(101)));
-}  // namespace
+#include "objects/program_objects.h"
 
 namespace testgl {
 
@@ -93,6 +80,13 @@ void ResetState() {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // The show reads its files relative to the working directory, as the
+  // tests do: they run in the run directory, with the meshes loaded.
+  if (chdir(KELVANE_RUN_DIR) != 0) {
+    std::perror(KELVANE_RUN_DIR);
+    return 1;
+  }
+  LoadProgramMeshes();
   glutInit(&argc, argv);
   glutInitWindowSize(testgl::kWidth, testgl::kHeight);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);

@@ -47,7 +47,8 @@ startup)
   cd "$run" || fail "no run directory"
   unset DISPLAY
   for program in kelvane12 kelvane12-fixed; do
-    "./$program" --help >"$work/out.txt" 2>&1
+    # From another directory too: nothing is read before the options.
+    (cd / && "$run/$program" --help) >"$work/out.txt" 2>&1
     expect_status $? 0 "$program --help"
     expect "$work/out.txt" "$program --help" "^usage: $program \[--window\]" "F11"
     "./$program" --fullscreen >/dev/null 2>"$work/err.txt"

@@ -5,10 +5,14 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <vector>
 
+#include "core/random.h"
 #include "core/timeline.h"
 #include "objects/object_steps.h"
+#include "objects/rope_object.h"
 #include "objects/soft_object.h"
 #include "runtime/frame_steps.h"
 #include "tests/lwo2_bytes.h"
@@ -230,3 +234,60 @@ TEST(SoftBody, FrameStepRunsInItsWindowWithTheSlowMotionStep) {
   softBodyPhase = 0;
 }
 }  // namespace
+
+namespace {
+bool SameRope(const CRopeObject& a, const CRopeObject& b) {
+  for (int i = 0; i < a.rows; ++i)
+    for (int j = 0; j < a.chains; ++j)
+      if (std::memcmp(a.grid[i][j], b.grid[i][j], sizeof(RopeParticle)) != 0) return false;
+  return true;
+}
+bool SameBody(const CSoftObject& a, const CSoftObject& b) {
+  if (a.points.size() != b.points.size()) return false;
+  for (size_t k = 0; k < a.points.size(); ++k)
+    if (std::memcmp(&a.points[k], &b.points[k], sizeof(MassPoint)) != 0) return false;
+  return a.volume == b.volume && a.pressureConstant == b.pressureConstant;
+}
+void StepFrame(CRopeObject& rope, CSoftObject& body) {
+  rope.angleA += 0.01f;
+  rope.PlaceRoots();
+  StepRopes(rope, 0.035f);
+  body.AccumulateForces();
+  body.Integrate(1, 0.001f);
+}
+}  // namespace
+
+// The simulated objects and the second random stream are values: a copy
+// taken after some frames, assigned back later, steps on exactly as the
+// original did from there, and stepping one never moves the other.
+TEST(Objects, CopiesRestoreAndStepApart) {
+  RandSeed(11);
+  CRopeObject rope(340, 3.1f, 1.3f);
+  std::unique_ptr<CSoftObject> body = Tetra(5);
+  body->gravity = {0, -9.8f, 0};
+  for (int f = 0; f < 3; ++f) StepFrame(rope, *body);
+  const CRopeObject ropeCopy = rope;
+  const CSoftObject bodyCopy = *body;
+  const LibcRandom randCopy = showRand;
+  ASSERT_TRUE(SameRope(rope, ropeCopy) && SameBody(*body, bodyCopy));
+
+  std::vector<int> draws;
+  for (int f = 0; f < 4; ++f) {
+    StepFrame(rope, *body);
+    draws.push_back(RandNext());
+  }
+  ASSERT_FALSE(SameRope(rope, ropeCopy)) << "the copy moved with the original";
+  ASSERT_FALSE(SameBody(*body, bodyCopy)) << "the copy moved with the original";
+
+  CRopeObject restoredRope(360, 3.1f, 2.3f);  // another rope, then the copy assigned
+  restoredRope = ropeCopy;
+  CSoftObject restoredBody;
+  restoredBody = bodyCopy;
+  showRand = randCopy;
+  for (int f = 0; f < 4; ++f) {
+    StepFrame(restoredRope, restoredBody);
+    EXPECT_EQ(RandNext(), draws[f]) << "draw " << f;
+  }
+  EXPECT_TRUE(SameRope(restoredRope, rope));
+  EXPECT_TRUE(SameBody(restoredBody, *body));
+}

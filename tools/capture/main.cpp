@@ -250,10 +250,9 @@ void EnterRunDirectory() {
   if (!ec) fs::current_path(exe.parent_path(), ec);
 }
 
-// The show's meshes load during static initialisation, relative to the working
-// directory, so the tool moves into its run directory before any of that
-// (priority 101 runs ahead of every default-priority static object). The
-// directory it was started in is kept for the output paths.
+// The show reads its files relative to the working directory, so the tool
+// moves into its run directory as it starts. The directory it was started in
+// is kept for the output paths.
 struct RunDirectory {
   fs::path startDirectory;
   RunDirectory() {
@@ -262,7 +261,7 @@ struct RunDirectory {
     EnterRunDirectory();
   }
 };
-RunDirectory runDirectory __attribute__((init_priority(101)));
+RunDirectory runDirectory;
 
 // An Escape from the key track ends the capture after the frame it fired in,
 // with everything written, instead of ending the process in the middle.
