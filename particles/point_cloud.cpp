@@ -16,7 +16,7 @@ constexpr int kGlintVertices = 80;  // 40 segments from the glint start
 
 // Draws count cloud points from first as one primitive of the vertex array.
 void DrawCloudArray(GLenum mode, int first, int count) {
-  glVertexPointer(3, GL_DOUBLE, 0, cloudPositions);
+  glVertexPointer(3, GL_DOUBLE, 0, pointCloud.positions);
   glEnableClientState(GL_VERTEX_ARRAY);
   glDrawArrays(mode, first, count);
   glDisableClientState(GL_VERTEX_ARRAY);
@@ -28,7 +28,7 @@ void DrawGlint(float f) {
   glColor4f(0.95f * g + 0.8f * f, 0.93f * g + 0.8f * f, 0.91f * g + 0.8f * f,
             0.125f * g + 0.8f * f);
   glLineWidth(3 * f + g);
-  DrawCloudArray(GL_LINES, glintStart, kGlintVertices);
+  DrawCloudArray(GL_LINES, pointCloud.glintStart, kGlintVertices);
 }
 
 // Lines between neighbouring points, brightened by the glint fade f.
@@ -39,8 +39,8 @@ void DrawNeighbourLines(float f) {
   glColor4f(g + 0.8f * f, 0.98f * g + 0.8f * f, 0.96f * g + 0.8f * f, 0.445f * g + 0.97f * f);
   glBegin(GL_LINES);
   for (size_t k = 0; k < first.size(); ++k) {
-    const double* p = cloudPositions[first[k]];
-    const double* q = cloudPositions[second[k]];
+    const double* p = pointCloud.positions[first[k]];
+    const double* q = pointCloud.positions[second[k]];
     glVertex3f(static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]));
     glVertex3f(static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]));
   }
@@ -80,14 +80,14 @@ void DrawPointCloud() {
     glPointSize(1);
     DrawCloudArray(GL_LINES, 0, kCloudPoints);
   }
-  if (kCloseUpWindow.Holds(t)) DrawGlint(StepGlint(glintCounters[0], t));
+  if (kCloseUpWindow.Holds(t)) DrawGlint(StepGlint(pointCloud.glintCounters[0], t));
   if (kSoftBodyPause.Holds(t)) {
     // Nothing in the frame a new glint starts (its fade is then exactly 1).
-    const float f = StepGlint(glintCounters[1], t);
+    const float f = StepGlint(pointCloud.glintCounters[1], t);
     if (f != 1) DrawGlint(f);
   }
   // The neighbour window steps the glint too, but draws only the lines.
-  if (kNeighbourWindow.Holds(t)) DrawNeighbourLines(StepGlint(glintCounters[2], t));
+  if (kNeighbourWindow.Holds(t)) DrawNeighbourLines(StepGlint(pointCloud.glintCounters[2], t));
 
   if (t > 40) {
     const bool randomColours = kCloseUpWindow.Holds(t);

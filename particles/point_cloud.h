@@ -6,8 +6,20 @@
 constexpr int kCloudPoints = 1500;
 constexpr double kCloudHalfEdge = 18.0;
 
-extern double cloudPositions[kCloudPoints][3];   // also read by the cloud lightning
-extern double cloudVelocities[kCloudPoints][3];
+// Everything of the point cloud that changes while the show plays, as one
+// value that can be copied and restored.
+struct PointCloudState {
+  double positions[kCloudPoints][3] = {};   // also read by the cloud lightning
+  double velocities[kCloudPoints][3] = {};
+  // Glint state, shared by the three glint windows: the first of the 80 glint
+  // vertices (0, 100, ..., 1400), the demo time the last glint started, and
+  // one frame counter per window (the close-up, the soft-body pause, the
+  // neighbour window).
+  int glintStart = 0;
+  float glintTime = -1.0f;
+  int glintCounters[3] = {0, 0, 0};
+};
+extern PointCloudState pointCloud;
 
 // Scatters the points once at start-up (standard library rand), velocities 0.
 void ScatterPointCloud();
@@ -16,13 +28,6 @@ void ScatterPointCloud();
 void UpdatePointCloud(double step);
 // Draws the web, glints, neighbour lines and star passes for the demo time.
 void DrawPointCloud();
-
-// Glint state, shared by the three glint windows: the first of the 80 glint
-// vertices (0, 100, ..., 1400), the demo time the last glint started, and one
-// frame counter per window (the close-up, the soft-body pause, the neighbour window).
-extern int glintStart;
-extern float glintTime;
-extern int glintCounters[3];
 
 // Counts one frame on a window's counter (every 27th frame starts a new glint
 // at demo time t) and returns the glint's squared fade f = a^2 in [0, 1].

@@ -8,11 +8,7 @@
 #include "core/timeline.h"
 #include "particles/point_cloud.h"
 
-double cloudPositions[kCloudPoints][3];
-double cloudVelocities[kCloudPoints][3];
-int glintStart = 0;
-float glintTime = -1.0f;
-int glintCounters[3] = {0, 0, 0};
+PointCloudState pointCloud;
 
 namespace {
 constexpr double kCloudEdge = 2 * kCloudHalfEdge;
@@ -48,9 +44,9 @@ int CellIndex(int parity, int x, int y, int z) {
 
 // The neighbour test: distance in double precision, compared in single.
 bool AreNeighbours(int i, int j) {
-  const double dx = cloudPositions[i][0] - cloudPositions[j][0];
-  const double dy = cloudPositions[i][1] - cloudPositions[j][1];
-  const double dz = cloudPositions[i][2] - cloudPositions[j][2];
+  const double dx = pointCloud.positions[i][0] - pointCloud.positions[j][0];
+  const double dy = pointCloud.positions[i][1] - pointCloud.positions[j][1];
+  const double dz = pointCloud.positions[i][2] - pointCloud.positions[j][2];
   return static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz)) < kNeighbourDistance;
 }
 
@@ -58,7 +54,7 @@ bool AreNeighbours(int i, int j) {
 void FillNeighbourGrid() {
   std::fill(cellStart, cellStart + kGridSize + 1, 0);
   for (int i = 0; i < kCloudPoints; ++i) {
-    for (int c = 0; c < 3; ++c) pointCell[i][c] = CellCoordinate(cloudPositions[i][c]);
+    for (int c = 0; c < 3; ++c) pointCell[i][c] = CellCoordinate(pointCloud.positions[i][c]);
     ++cellStart[CellIndex(i & 1, pointCell[i][0], pointCell[i][1], pointCell[i][2]) + 1];
   }
   for (int cell = 0; cell < kGridSize; ++cell) cellStart[cell + 1] += cellStart[cell];
@@ -71,9 +67,10 @@ void FillNeighbourGrid() {
 
 void ScatterPointCloud() {
   for (int k = 0; k < kCloudPoints; ++k) {
-    for (int c = 0; c < 3; ++c) cloudPositions[k][c] = (Rand15() / 32767.0 - 0.5) * kCloudEdge;
+    for (int c = 0; c < 3; ++c)
+      pointCloud.positions[k][c] = (Rand15() / 32767.0 - 0.5) * kCloudEdge;
     for (int c = 0; c < 3; ++c) Rand15();  // taken and discarded
-    for (int c = 0; c < 3; ++c) cloudVelocities[k][c] = 0;
+    for (int c = 0; c < 3; ++c) pointCloud.velocities[k][c] = 0;
   }
 }
 
@@ -98,9 +95,9 @@ void UpdatePointCloud(double step) {
       v[0] = u * 0.02 - 0.06;
     }
     for (int c = 0; c < 3; ++c) {
-      double& p = cloudPositions[i][c];
+      double& p = pointCloud.positions[i][c];
       p += s * v[c];
-      cloudVelocities[i][c] = v[c];
+      pointCloud.velocities[i][c] = v[c];
       if (!std::isfinite(p)) continue;  // the wrap loops below would never end
       while (p < -kCloudHalfEdge) p += kCloudEdge;
       while (p > kCloudHalfEdge) p -= kCloudEdge;
@@ -111,11 +108,11 @@ void UpdatePointCloud(double step) {
 float StepGlint(int& counter, float t) {
   if (++counter % kGlintPeriod == 0) {
     counter = 0;
-    glintTime = t;
-    glintStart += kGlintStride;
-    if (glintStart > kLastGlintStart) glintStart = 0;
+    pointCloud.glintTime = t;
+    pointCloud.glintStart += kGlintStride;
+    if (pointCloud.glintStart > kLastGlintStart) pointCloud.glintStart = 0;
   }
-  const float a = std::clamp(1 - (t - glintTime) / 10, 0.0f, 1.0f);
+  const float a = std::clamp(1 - (t - pointCloud.glintTime) / 10, 0.0f, 1.0f);
   return a * a;
 }
 

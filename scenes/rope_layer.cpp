@@ -191,7 +191,7 @@ void DrawCloudLightning(CRopeObject& rope) {
   const float spot = Ramp(0.04f);
   const float reach = std::pow((demoTime - kCloudLightningStart) / 165 - 1, 3.0f) + 1;
   for (int q = kFirstLightningTarget; q < kCloudPoints; ++q) {
-    const Vec3d target = {cloudPositions[q][0], cloudPositions[q][1], cloudPositions[q][2]};
+    const Vec3d target = {pointCloud.positions[q][0], pointCloud.positions[q][1], pointCloud.positions[q][2]};
     for (int j = 0; j < chains; j += stride) {
       const Vec3d tip = ChainTip(rope, j);
       const Vec3d p = {float(tip.x), float(tip.y), float(tip.z)};

@@ -24,7 +24,7 @@ void PlainNeighbourPairs(std::vector<int>& first, std::vector<int>& second) {
   for (int i = 0; i < kCloudPoints; ++i)
     for (int j = i + 2; j < kCloudPoints; j += 2) {
       double sum = 0;
-      for (int c = 0; c < 3; ++c) sum += std::pow(cloudPositions[i][c] - cloudPositions[j][c], 2);
+      for (int c = 0; c < 3; ++c) sum += std::pow(pointCloud.positions[i][c] - pointCloud.positions[j][c], 2);
       if (float(std::sqrt(sum)) < 2.3f) first.push_back(i), second.push_back(j);
     }
 }
@@ -46,30 +46,30 @@ TEST(PointCloud, DriftsByIndexWrapsAndScalesItsStepInTheCloseUp) {
       {750, {-0.05, -0.145, 0.035}}, {1499, {-0.0400133333, -0.13002, 0.0449866667}}};
   RandSeed(3);
   ScatterPointCloud();
-  for (int k = 0; k < 3 * kCloudPoints; ++k) ASSERT_LE(std::fabs((&cloudPositions[0][0])[k]), 18.0);
+  for (int k = 0; k < 3 * kCloudPoints; ++k) ASSERT_LE(std::fabs((&pointCloud.positions[0][0])[k]), 18.0);
   // Outside the windows a step of 1; in the close-up 0.4 + 0.08 (sin(0.005 T) + 0.5).
   for (const auto& [t, scale] : {std::pair{500.0f, 1.0}, std::pair{650.0f, 0.43134438923759133}}) {
     demoTime = t;
     double before[kCloudPoints][3];
-    std::copy(&cloudPositions[0][0], &cloudPositions[0][0] + 3 * kCloudPoints, &before[0][0]);
+    std::copy(&pointCloud.positions[0][0], &pointCloud.positions[0][0] + 3 * kCloudPoints, &before[0][0]);
     UpdatePointCloud(1.0);
     for (const auto& [index, v] : rows)
       for (int c = 0; c < 3; ++c) {
-        EXPECT_NEAR(cloudVelocities[index][c], v[c], 1e-8) << index << " " << c;
-        double moved = cloudPositions[index][c] - before[index][c];
+        EXPECT_NEAR(pointCloud.velocities[index][c], v[c], 1e-8) << index << " " << c;
+        double moved = pointCloud.positions[index][c] - before[index][c];
         if (std::fabs(moved) > 18) moved -= std::copysign(36.0, moved);  // wrapped
         EXPECT_NEAR(moved, v[c] * scale, 1e-7) << t << " " << index << " " << c;
       }
   }
   demoTime = 500;
-  cloudPositions[0][2] = 17.99;
-  cloudPositions[0][0] = -17.99;
+  pointCloud.positions[0][2] = 17.99;
+  pointCloud.positions[0][0] = -17.99;
   UpdatePointCloud(1.0);
-  EXPECT_NEAR(cloudPositions[0][2], -17.96, 1e-12);
-  EXPECT_NEAR(cloudPositions[0][0], 17.95, 1e-12);
-  cloudPositions[0][0] = 0;
+  EXPECT_NEAR(pointCloud.positions[0][2], -17.96, 1e-12);
+  EXPECT_NEAR(pointCloud.positions[0][0], 17.95, 1e-12);
+  pointCloud.positions[0][0] = 0;
   UpdatePointCloud(1000.0);  // a long stall: -60 comes back in by 36 twice
-  EXPECT_NEAR(cloudPositions[0][0], 12.0, 1e-9);
+  EXPECT_NEAR(pointCloud.positions[0][0], 12.0, 1e-9);
 }
 
 TEST(PointCloud, NeighbourWindowDrawsTheSameRandomVelocitiesEveryFrame) {
@@ -90,31 +90,31 @@ TEST(PointCloud, NeighbourWindowDrawsTheSameRandomVelocitiesEveryFrame) {
     UpdatePointCloud(0.25);
     EXPECT_EQ(RandNext(), afterFrame);
     for (int k = 0; k < kCloudPoints; ++k)
-      for (int c = 0; c < 3; ++c) ASSERT_NEAR(cloudVelocities[k][c], expected[3 * k + c], 1e-7);
+      for (int c = 0; c < 3; ++c) ASSERT_NEAR(pointCloud.velocities[k][c], expected[3 * k + c], 1e-7);
   }
 }
 
 TEST(PointCloud, GlintFiresEveryTwentySeventhFrameAndCyclesThroughTheCloud) {
-  glintStart = 0;
-  glintTime = -1;
+  pointCloud.glintStart = 0;
+  pointCloud.glintTime = -1;
   int counter = 0;
   for (int frame = 1; frame < 27; ++frame) EXPECT_EQ(StepGlint(counter, 700), 0.0f);
-  EXPECT_EQ(glintStart, 0);
+  EXPECT_EQ(pointCloud.glintStart, 0);
   EXPECT_EQ(StepGlint(counter, 700), 1.0f);  // the 27th frame starts a glint
   EXPECT_NEAR(StepGlint(counter, 705), 0.25f, 1e-6);  // half faded: 0.5 squared
   EXPECT_EQ(StepGlint(counter, 712), 0.0f);
   // The start is shared and moves on by 100 up to 1400, then back to 0.
   int other = 0;
-  std::vector<int> starts = {glintStart};
+  std::vector<int> starts = {pointCloud.glintStart};
   for (int fire = 0; fire < 15; ++fire) {
     for (int frame = 0; frame < 27; ++frame) StepGlint(other, 900);
-    starts.push_back(glintStart);
+    starts.push_back(pointCloud.glintStart);
   }
   for (int k = 0; k < 14; ++k) EXPECT_EQ(starts[k], 100 * (k + 1)) << k;
   EXPECT_EQ(starts[14], 0);
   EXPECT_EQ(starts[15], 100);
-  glintStart = 0;
-  glintTime = -1;
+  pointCloud.glintStart = 0;
+  pointCloud.glintTime = -1;
 }
 
 TEST(PointCloud, GridSearchFindsExactlyThePlainLoopsPairsInItsOrder) {
@@ -127,19 +127,19 @@ TEST(PointCloud, GridSearchFindsExactlyThePlainLoopsPairsInItsOrder) {
     for (int c = 0; c < 3; ++c)
       if (rand() % 3 != 0) {
         const double depth = (rand() % 1000) / 400.0 - 0.3;
-        cloudPositions[k][c] = rand() % 2 ? 18.0 - depth : -18.0 + depth;
+        pointCloud.positions[k][c] = rand() % 2 ? 18.0 - depth : -18.0 + depth;
       }
   ExpectSamePairsAsPlainLoop("near the boundary");
   // On the grid's cell faces, where pairs straddle cells.
   for (int k = 0; k < kCloudPoints; ++k)
-    cloudPositions[k][k % 3] = -18.0 + 2.4 * (rand() % 16) + (rand() % 3 - 1) * 1e-9;
+    pointCloud.positions[k][k % 3] = -18.0 + 2.4 * (rand() % 16) + (rand() % 3 - 1) * 1e-9;
   ExpectSamePairsAsPlainLoop("on cell faces");
   // Pairs 2.29 apart along each axis in turn.
   ScatterPointCloud();
   for (int a = 0; a + 2 < kCloudPoints; a += 4) {
-    for (int c = 0; c < 3; ++c) cloudPositions[a + 2][c] = cloudPositions[a][c];
+    for (int c = 0; c < 3; ++c) pointCloud.positions[a + 2][c] = pointCloud.positions[a][c];
     const int axis = a / 4 % 3;
-    cloudPositions[a + 2][axis] += cloudPositions[a][axis] < 0 ? 2.29 : -2.29;
+    pointCloud.positions[a + 2][axis] += pointCloud.positions[a][axis] < 0 ? 2.29 : -2.29;
   }
   ExpectSamePairsAsPlainLoop("near the limit");
 }

@@ -63,8 +63,8 @@ void ExpectColour(const Rgba& seen, const Rgba& expected, const char* what) {
 TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
   RandSeed(3);
   ScatterPointCloud();
-  glintStart = 0;
-  glintTime = -1;
+  pointCloud.glintStart = 0;
+  pointCloud.glintTime = -1;
   std::mt19937 reference(38);
   RandomSeed(38);
   EXPECT_TRUE(DrawInFeedback(40).points.empty());  // stars only after 40
@@ -74,10 +74,10 @@ TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
   EXPECT_TRUE(frame.lines.empty());
   ExpectColour(frame.points.back(), {1, 1, 1, 0.8f}, "white star");
   // The first star where the cloud puts point 0 (the cube of 120 across the window).
-  EXPECT_NEAR(frame.firstPoint[0], 640 + cloudPositions[0][0] * 1280 / 120, 1e-2);
-  EXPECT_NEAR(frame.firstPoint[1], 360 + cloudPositions[0][1] * 720 / 120, 1e-2);
+  EXPECT_NEAR(frame.firstPoint[0], 640 + pointCloud.positions[0][0] * 1280 / 120, 1e-2);
+  EXPECT_NEAR(frame.firstPoint[1], 360 + pointCloud.positions[0][1] * 720 / 120, 1e-2);
 
-  glintCounters[0] = 26;
+  pointCloud.glintCounters[0] = 26;
   frame = DrawInFeedback(700);  // the glint starts; no web yet at 700 exactly
   ASSERT_EQ(frame.lines.size(), 40u);
   ExpectColour(frame.lines[0], {0.8f, 0.8f, 0.8f, 0.8f}, "glint at its start");
@@ -90,9 +90,9 @@ TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
   reference.discard(24);
   EXPECT_EQ(RandomU32(), reference());  // 7 random colours of 4 draws each
 
-  glintCounters[1] = 26;  // a glint starts: the second window skips it
+  pointCloud.glintCounters[1] = 26;  // a glint starts: the second window skips it
   EXPECT_EQ(DrawInFeedback(900).lines.size(), 750u);
-  EXPECT_EQ(glintStart, 200);
+  EXPECT_EQ(pointCloud.glintStart, 200);
   frame = DrawInFeedback(901);
   ASSERT_EQ(frame.lines.size(), 790u);
   const float f = 0.81f, g = 1 - f;  // a = 0.9 one tenth after the start
@@ -101,10 +101,10 @@ TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
 
   std::vector<int> first, second;
   CollectNeighbourPairs(first, second);
-  glintCounters[2] = 0;
+  pointCloud.glintCounters[2] = 0;
   frame = DrawInFeedback(350);
   EXPECT_EQ(frame.lines.size(), first.size());
-  EXPECT_EQ(glintCounters[2], 1);
+  EXPECT_EQ(pointCloud.glintCounters[2], 1);
   EXPECT_EQ(RandomU32(), reference());  // no draws outside the first post window
   demoTime = 0;
 }

@@ -3,6 +3,7 @@
 // gas pressure, the integrators under a constant force and the limiter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "core/timeline.h"
 #include "objects/object_steps.h"
 #include "objects/rope_object.h"
+#include "particles/point_cloud.h"
 #include "objects/soft_object.h"
 #include "runtime/frame_steps.h"
 #include "tests/lwo2_bytes.h"
@@ -248,7 +250,16 @@ bool SameBody(const CSoftObject& a, const CSoftObject& b) {
     if (std::memcmp(&a.points[k], &b.points[k], sizeof(MassPoint)) != 0) return false;
   return a.volume == b.volume && a.pressureConstant == b.pressureConstant;
 }
+bool SameCloud(const PointCloudState& a, const PointCloudState& b) {
+  return std::memcmp(a.positions, b.positions, sizeof a.positions) == 0 &&
+         std::memcmp(a.velocities, b.velocities, sizeof a.velocities) == 0 &&
+         a.glintStart == b.glintStart && a.glintTime == b.glintTime &&
+         std::equal(a.glintCounters, a.glintCounters + 3, b.glintCounters);
+}
 void StepFrame(CRopeObject& rope, CSoftObject& body) {
+  demoTime += 1;
+  UpdatePointCloud(0.25);
+  StepGlint(pointCloud.glintCounters[2], demoTime);
   rope.angleA += 0.01f;
   rope.PlaceRoots();
   StepRopes(rope, 0.035f);
@@ -257,11 +268,14 @@ void StepFrame(CRopeObject& rope, CSoftObject& body) {
 }
 }  // namespace
 
-// The simulated objects and the second random stream are values: a copy
-// taken after some frames, assigned back later, steps on exactly as the
-// original did from there, and stepping one never moves the other.
+// The simulated objects, the point cloud and the second random stream are
+// values: a copy taken after some frames, assigned back later, steps on
+// exactly as the original did from there, and stepping one never moves the
+// other.
 TEST(Objects, CopiesRestoreAndStepApart) {
   RandSeed(11);
+  ScatterPointCloud();
+  demoTime = 330;  // the neighbour window: random velocities, glints
   CRopeObject rope(340, 3.1f, 1.3f);
   std::unique_ptr<CSoftObject> body = Tetra(5);
   body->gravity = {0, -9.8f, 0};
@@ -269,6 +283,8 @@ TEST(Objects, CopiesRestoreAndStepApart) {
   const CRopeObject ropeCopy = rope;
   const CSoftObject bodyCopy = *body;
   const LibcRandom randCopy = showRand;
+  const PointCloudState cloudCopy = pointCloud;
+  const float timeCopy = demoTime;
   ASSERT_TRUE(SameRope(rope, ropeCopy) && SameBody(*body, bodyCopy));
 
   std::vector<int> draws;
@@ -283,6 +299,9 @@ TEST(Objects, CopiesRestoreAndStepApart) {
   restoredRope = ropeCopy;
   CSoftObject restoredBody;
   restoredBody = bodyCopy;
+  const PointCloudState cloudAfter = pointCloud;
+  pointCloud = cloudCopy;
+  demoTime = timeCopy;
   showRand = randCopy;
   for (int f = 0; f < 4; ++f) {
     StepFrame(restoredRope, restoredBody);
@@ -290,4 +309,6 @@ TEST(Objects, CopiesRestoreAndStepApart) {
   }
   EXPECT_TRUE(SameRope(restoredRope, rope));
   EXPECT_TRUE(SameBody(restoredBody, *body));
+  EXPECT_TRUE(SameCloud(pointCloud, cloudAfter));
+  EXPECT_FALSE(SameCloud(cloudCopy, cloudAfter));
 }
