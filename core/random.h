@@ -4,6 +4,14 @@
 #pragma once
 #include <cstdint>
 
+// The generator's state as a value, so the show's state can be copied and
+// restored whole.
+struct Mt19937State {
+  uint32_t words[624];
+  int index;  // the next word to temper; 624: twist first; 625: never seeded
+};
+extern Mt19937State showGenerator;
+
 // Standard MT19937 initialisation from one seed.
 void RandomSeed(uint32_t seed);
 // Next tempered 32-bit output; a never-seeded generator seeds itself with 5489.

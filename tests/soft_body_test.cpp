@@ -268,10 +268,9 @@ void StepFrame(CRopeObject& rope, CSoftObject& body) {
 }
 }  // namespace
 
-// The simulated objects, the point cloud and the second random stream are
-// values: a copy taken after some frames, assigned back later, steps on
-// exactly as the original did from there, and stepping one never moves the
-// other.
+// The simulated objects, the point cloud and both random streams are values:
+// a copy taken after some frames, assigned back later, steps on exactly as
+// the original did from there, and stepping one never moves the other.
 TEST(Objects, CopiesRestoreAndStepApart) {
   RandSeed(11);
   ScatterPointCloud();
@@ -287,10 +286,13 @@ TEST(Objects, CopiesRestoreAndStepApart) {
   const float timeCopy = demoTime;
   ASSERT_TRUE(SameRope(rope, ropeCopy) && SameBody(*body, bodyCopy));
 
-  std::vector<int> draws;
+  const Mt19937State generatorCopy = showGenerator;
+  std::vector<uint32_t> draws;
   for (int f = 0; f < 4; ++f) {
     StepFrame(rope, *body);
-    draws.push_back(RandNext());
+    draws.push_back(static_cast<uint32_t>(RandNext()));
+    for (int k = 0; k < 400; ++k) RandomU32();  // past a twist of the 624 words
+    draws.push_back(RandomU32());
   }
   ASSERT_FALSE(SameRope(rope, ropeCopy)) << "the copy moved with the original";
   ASSERT_FALSE(SameBody(*body, bodyCopy)) << "the copy moved with the original";
@@ -303,9 +305,12 @@ TEST(Objects, CopiesRestoreAndStepApart) {
   pointCloud = cloudCopy;
   demoTime = timeCopy;
   showRand = randCopy;
+  showGenerator = generatorCopy;
   for (int f = 0; f < 4; ++f) {
     StepFrame(restoredRope, restoredBody);
-    EXPECT_EQ(RandNext(), draws[f]) << "draw " << f;
+    EXPECT_EQ(static_cast<uint32_t>(RandNext()), draws[2 * f]) << "frame " << f;
+    for (int k = 0; k < 400; ++k) RandomU32();
+    EXPECT_EQ(RandomU32(), draws[2 * f + 1]) << "frame " << f;
   }
   EXPECT_TRUE(SameRope(restoredRope, rope));
   EXPECT_TRUE(SameBody(restoredBody, *body));
