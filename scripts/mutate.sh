@@ -73,10 +73,11 @@ echo "mutate: copying the tracked files to $src"
 rm -rf "$src.new" && mkdir -p "$src.new"
 (cd "$top" && git ls-files -z | tar --null --ignore-failed-read -T - -cf -) | tar -x -C "$src.new"
 # Files whose contents did not change keep their times, so a reused build
-# rebuilds only what changed.
+# rebuilds only what changed; changed files are stamped now, since the copy
+# keeps the working tree's times, which can be older than the build.
 if [ -d "$src" ]; then
   (cd "$src.new" && find . -type f) | while read -r f; do
-    cmp -s "$src.new/$f" "$src/$f" && touch -r "$src/$f" "$src.new/$f"
+    if cmp -s "$src.new/$f" "$src/$f"; then touch -r "$src/$f" "$src.new/$f"; else touch "$src.new/$f"; fi
   done
   rm -rf "$src"
 fi
