@@ -299,7 +299,7 @@ capture-input)
   grep -qi "freeglut" err.txt && fail "no display: GLUT was started: $(cat err.txt)"
   ;;
 start-up-inputs)
-  # A named pipe or a device in the place of a picture or the music is
+  # A named pipe in the place of a picture or the music, or a device, is
   # refused at once with the file's name and status 1, by the show and the
   # capture, before any window; a picture that is there but cannot be read
   # (a directory) is named as such, not as missing.
@@ -308,7 +308,7 @@ start-up-inputs)
   cd "$work/run"
   for file in gfx/panel.png gfx/txt9.png "$music"; do
     rm "$file"
-    if [ "$file" = "$music" ]; then make_device "$file"; else mkfifo "$file"; fi
+    if [ "$file" = gfx/txt9.png ]; then make_device "$file"; else mkfifo "$file"; fi
     timeout -k 5 20 env -u DISPLAY ./kelvane12 >/dev/null 2>"$work/err.txt"
     expect_status $? 1 "$file"
     expect "$work/err.txt" "$file" "$file.*not a regular file"
