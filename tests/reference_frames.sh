@@ -127,9 +127,10 @@ case $mode in
     fi
     convert "$old" "$work/$name.png" -compose difference -composite -evaluate multiply 8 \
       "$work/diff-$name.png"
+    at="$seconds s" && [ "$seconds" != loader ] || at="from the start"
     convert "$old" "$work/$name.png" "$work/diff-$name.png" +append -resize 50% \
-      -gravity north -background black -splice 0x18 -fill white -pointsize 13 \
-      -annotate +0+2 "$name  $seconds s: $what   (old | new | difference x8)" "$work/row-$name.png"
+      -gravity northwest -background black -splice 0x18 -fill white -pointsize 12 \
+      -annotate +4+2 "$name ($at): $what    old | new | difference x8" "$work/row-$name.png"
     set -- "$@" "$work/row-$name.png"
   done <<EOF
 $(moments)
