@@ -4,6 +4,7 @@ namespace {
 constexpr int kStateWords = 624;
 constexpr int kMiddle = 397;
 constexpr int kNeverSeeded = kStateWords + 1;
+constexpr int kLibcWords = 31;  // words of the C library's additive feedback generator
 
 // Regenerates all 624 words with the standard twist.
 void Twist(Mt19937State& g) {
@@ -47,13 +48,13 @@ double RandomUnit() {
 }
 
 LibcRandom LibcRandomSeeded(uint32_t seed) {
-  constexpr int kWords = 31, kSeparation = 3, kWarmUp = 310;
+  constexpr int kSeparation = 3, kWarmUp = 310;
   LibcRandom r{};
   int32_t word = seed == 0 ? 1 : static_cast<int32_t>(seed);
   r.words[0] = static_cast<uint32_t>(word);
   // The words are filled by the minimal standard generator 16807 x mod 2^31 - 1,
   // computed by Schrage's method so that nothing overflows.
-  for (int i = 1; i < kWords; ++i) {
+  for (int i = 1; i < kLibcWords; ++i) {
     const int32_t hi = word / 127773, lo = word % 127773;
     word = 16807 * lo - 2836 * hi;
     if (word < 0) word += 2147483647;
@@ -67,12 +68,11 @@ LibcRandom LibcRandomSeeded(uint32_t seed) {
 }
 
 int LibcRandomNext(LibcRandom& r) {
-  constexpr int kWords = 31;
   if (!r.seeded) r = LibcRandomSeeded(1);
   r.words[r.front] += r.words[r.rear];
   const int result = static_cast<int>(r.words[r.front] >> 1);
-  if (++r.front == kWords) r.front = 0;
-  if (++r.rear == kWords) r.rear = 0;
+  if (++r.front == kLibcWords) r.front = 0;
+  if (++r.rear == kLibcWords) r.rear = 0;
   return result;
 }
 

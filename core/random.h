@@ -26,8 +26,8 @@ double RandomUnit();
 // cloud reseeds it every frame for its motion.
 struct LibcRandom {
   uint32_t words[31];
-  int front, rear;      // the word updated next and the one added to it
-  bool seeded;          // a zero state is unseeded and draws as seed 1
+  int front, rear;  // the word updated next and the one added to it
+  bool seeded;      // a zero state is unseeded and draws as seed 1
 };
 // The state srand(seed) gives; seed 0 counts as 1, as in the C library.
 LibcRandom LibcRandomSeeded(uint32_t seed);

@@ -1,5 +1,5 @@
 #!/bin/sh
-# The reference frames of tests/reference-frames/ from the built tree: check
+# The reference frames of reference-frames/ from the built tree: check
 # them as the test does, keeping the side-by-side pictures of every moment
 # that differs, or render them anew after a change meant to alter the show.
 #

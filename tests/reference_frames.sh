@@ -1,9 +1,9 @@
 #!/bin/sh
 # Reference frames: moments of the show rendered by the capture tool and
-# compared with the pictures kept in tests/reference-frames/, so that a change
+# compared with the pictures kept in reference-frames/ (beside tests/), so that a change
 # to what a frame looks like cannot pass unseen.
 #
-# Each moment of moments.txt is captured with --quick-start (the show started
+# Each moment of reference_frames.txt is captured with --quick-start (the show started
 # fresh a few frames before it, at 10 frames a second) at 640x360, and its last
 # frame compared with the reference tile by tile (k12-frame-compare): the mean
 # absolute difference of the colour channels (0 to 255) in every 16x16 tile
@@ -23,12 +23,13 @@
 #                | difference pictures into REPORTDIR and name the moment and tiles
 #   --self-test  plant a visible change (a card drawn over one frame) and
 #                expect the check to fail with the moment named
-#   --update     render new references into tests/reference-frames/ and write
+#   --update     render new references into reference-frames/ and write
 #                a contact sheet of old | new | difference for every moment
 # RUNDIR holds kelvane12-capture and the assets, COMPARE is k12-frame-compare.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-refs=$here/reference-frames
+refs=$(dirname "$here")/reference-frames
+table=$here/reference_frames.txt
 usage() { sed -n '18,27p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [ $# -ge 3 ] || usage
 mode=$1 run=$(cd "$2" && pwd) extra=${4:-}
@@ -66,7 +67,7 @@ render() {  # NAME SECONDS FRAMES
 }
 
 # The moments: name, seconds (or "loader"), frames rendered, what it shows.
-moments() { grep -v '^#' "$refs/moments.txt" | grep -v '^ *$'; }
+moments() { grep -v '^#' "$table" | grep -v '^ *$'; }
 
 # Compares every moment; says which differ. $1: report directory or "".
 check() {
@@ -101,13 +102,10 @@ case $mode in
 --self-test)
   # One moment only, with a visible mark planted in its frame.
   name=$(moments | head -n 3 | tail -n 1 | cut -d' ' -f1)
-  grep -v '^#' "$refs/moments.txt" | grep "^$name " >"$work/one.txt"
-  refs_backup=$refs
-  mkdir -p "$work/refs" && cp "$work/one.txt" "$work/refs/moments.txt" && cp "$refs/$name.png" "$work/refs/"
-  refs=$work/refs
+  moments | grep "^$name " >"$work/one.txt"
+  table=$work/one.txt
   out=$(PLANT=$name check "$work/report")
   rc=$?
-  refs=$refs_backup
   echo "$out"
   [ $rc -ne 0 ] || { echo "FAIL: a planted mark in $name was not found"; exit 1; }
   echo "$out" | grep -q "^DIFFERENT  $name " || { echo "FAIL: the moment $name was not named"; exit 1; }
