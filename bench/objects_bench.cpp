@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "core/timeline.h"
+#include "objects/program_objects.h"
 #include "objects/object_steps.h"
 #include "runtime/frame_steps.h"
 
@@ -23,7 +23,8 @@ std::unique_ptr<CSoftObject> LoadSoftBody() {
 // One frame's rope step of both ropes at 30 frames per second, the roots
 // moving the way the scene renderer moves them.
 void BM_RopeFrameBothRopes(benchmark::State& state) {
-  CRopeObject ropeA(340, 3.1f, 1.3f), ropeB(360, 3.1f, 2.3f);
+  LibcRandom random;
+  CRopeObject ropeA = MakeRopeA(random), ropeB = MakeRopeB(random);
   int frame = 0;
   for (auto _ : state) {
     ropeA.centre[0] = 0.5 * std::sin(0.01 * frame++);
@@ -40,8 +41,8 @@ BENCHMARK(BM_RopeFrameBothRopes)->Unit(benchmark::kMillisecond);
 // One simulated soft-body frame (force pass, Heun step, pressure rule).
 void BM_SoftBodyFrame(benchmark::State& state) {
   auto body = LoadSoftBody();
-  softBodyPhase = 0;
-  for (auto _ : state) StepSoftBodyFrame(*body, 700.0f);
+  float phase = 0;
+  for (auto _ : state) StepSoftBodyFrame(*body, phase, 700.0f);
 }
 BENCHMARK(BM_SoftBodyFrame)->Unit(benchmark::kMillisecond);
 

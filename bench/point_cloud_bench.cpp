@@ -8,22 +8,23 @@
 #include <vector>
 
 #include "core/random.h"
-#include "core/timeline.h"
 #include "particles/point_cloud.h"
 
 namespace {
+PointCloudState cloud;
+LibcRandom random;
+
 void PrepareCloud() {
-  RandSeed(1);
-  ScatterPointCloud();
-  demoTime = 350;
-  for (int frame = 0; frame < 30; ++frame) UpdatePointCloud(0.25);
+  random = LibcRandomSeeded(1);
+  ScatterPointCloud(cloud, random);
+  for (int frame = 0; frame < 30; ++frame) UpdatePointCloud(cloud, random, 0.25, 350);
 }
 
 void BM_NeighbourPairsGrid(benchmark::State& state) {
   PrepareCloud();
   std::vector<int> first, second;
   for (auto _ : state) {
-    CollectNeighbourPairs(first, second);
+    CollectNeighbourPairs(cloud, first, second);
     benchmark::DoNotOptimize(first.data());
   }
   state.counters["pairs"] = static_cast<double>(first.size());
@@ -32,7 +33,7 @@ BENCHMARK(BM_NeighbourPairsGrid)->Unit(benchmark::kMillisecond);
 
 void BM_UpdatePointCloud(benchmark::State& state) {
   PrepareCloud();
-  for (auto _ : state) UpdatePointCloud(0.25);
+  for (auto _ : state) UpdatePointCloud(cloud, random, 0.25, 350);
 }
 BENCHMARK(BM_UpdatePointCloud)->Unit(benchmark::kMillisecond);
 }  // namespace

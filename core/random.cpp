@@ -19,20 +19,17 @@ void Twist(Mt19937State& g) {
 }
 }  // namespace
 
-Mt19937State showGenerator = {{}, kNeverSeeded};
-
-void RandomSeed(uint32_t seed) {
-  uint32_t* state = showGenerator.words;
+void RandomSeed(Mt19937State& g, uint32_t seed) {
+  uint32_t* state = g.words;
   state[0] = seed;
   for (int i = 1; i < kStateWords; ++i)
     state[i] = 1812433253u * (state[i - 1] ^ (state[i - 1] >> 30)) + static_cast<uint32_t>(i);
-  showGenerator.index = kStateWords;
+  g.index = kStateWords;
 }
 
-uint32_t RandomU32() {
-  Mt19937State& g = showGenerator;
+uint32_t RandomU32(Mt19937State& g) {
   if (g.index >= kStateWords) {
-    if (g.index == kNeverSeeded) RandomSeed(5489u);
+    if (g.index == kNeverSeeded) RandomSeed(g, 5489u);
     Twist(g);
   }
   uint32_t y = g.words[g.index++];
@@ -43,8 +40,12 @@ uint32_t RandomU32() {
   return y;
 }
 
-double RandomUnit() {
-  return static_cast<double>(RandomU32()) * 2.3283064365386963e-10;
+double RandomUnit(Mt19937State& g) {
+  return static_cast<double>(RandomU32(g)) * 2.3283064365386963e-10;
+}
+
+void SkipRandom(Mt19937State& g, long count) {
+  for (long i = 0; i < count; ++i) RandomU32(g);
 }
 
 LibcRandom LibcRandomSeeded(uint32_t seed) {
@@ -76,10 +77,4 @@ int LibcRandomNext(LibcRandom& r) {
   return result;
 }
 
-LibcRandom showRand{};
-
-void RandSeed(uint32_t seed) { showRand = LibcRandomSeeded(seed); }
-
-int RandNext() { return LibcRandomNext(showRand); }
-
-int Rand15() { return RandNext() & 0x7FFF; }
+int Rand15(LibcRandom& r) { return LibcRandomNext(r) & 0x7FFF; }

@@ -1,18 +1,33 @@
 #include "core/timeline.h"
 
-float demoClock = 0;
-float previousDemoClock = 0;
-float frameFactor = 0;
-float demoTime = 0;
-double demoTimeDouble = 0;
-float softBodyPhase = 0;
 
 float ComputeFrameFactor(float clock, float previousClock) {
   float factor = (clock - previousClock) / 0.0333f;
   return factor == 0 ? 1.0f : factor;
 }
 
-int InFirstPostWindow() { return kCloseUpWindow.Holds(demoTime) ? 1 : 0; }
+FrameTime NextFrameTime(const FrameClock& clock, float seconds, uint32_t ticksMs) {
+  FrameTime time;
+  time.clock = seconds;
+  time.previousClock = clock.demoClock;
+  time.frameFactor = ComputeFrameFactor(seconds, clock.demoClock);
+  time.sceneTime = clock.demoTime;
+  time.ticksMs = ticksMs;
+  return WithUpdatePosition(time, seconds);
+}
+
+FrameTime WithUpdatePosition(FrameTime time, float seconds) {
+  time.updateSeconds = seconds;
+  time.demoTime = seconds * 10.0f;
+  return time;
+}
+
+void AdvanceFrameClock(FrameClock& clock, const FrameTime& time) {
+  clock.demoClock = time.clock;
+  clock.demoTime = time.demoTime;
+}
+
+int InFirstPostWindow(float t) { return kCloseUpWindow.Holds(t) ? 1 : 0; }
 
 bool InFlashWindow(float t) {
   constexpr TimeWindow kFirstFlashes{200, 300}, kLastFlashes{kSceneBaseTime + 230, 1690};

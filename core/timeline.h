@@ -1,15 +1,40 @@
-// The program-wide time quantities and the named time windows of the frame
-// loop. The music position is the only clock: every frame reads it once for
-// the demo clock and the frame factor, and the update reads it again for the
-// demo time (tenths of a second of music), which every time window tests.
+// The frame's time and the named time windows of the frame loop. The music
+// position is the only clock: every frame reads it once, and that one
+// reading gives the frame's clock, its frame factor and its demo time
+// (tenths of a second of music), which every time window tests.
 #pragma once
+#include <cstdint>
 
-extern float demoClock;          // music position in seconds, start of the frame
-extern float previousDemoClock;  // demoClock of the previous frame
-extern float frameFactor;        // (demoClock - previousDemoClock) / 0.0333, 1 when that is 0
-extern float demoTime;           // music position x 10, set at the start of UpdateFrame
-extern double demoTimeDouble;    // the same value as a double (director stamps, scene renderer)
-extern float softBodyPhase;      // advanced by 0.001 per simulated soft-body frame
+// The clock the show carries from one frame to the next.
+struct FrameClock {
+  float demoClock = 0;  // music position in seconds at the latest frame
+  float demoTime = 0;   // that position x 10, as the latest update set it
+};
+
+// One frame's time, made from one read of the music position and passed to
+// every step and pass of the frame. The scene is drawn before the update sets
+// this frame's demo time, so it sees the previous frame's.
+struct FrameTime {
+  float clock = 0;          // music position in seconds (the one read)
+  float previousClock = 0;  // the previous frame's
+  float frameFactor = 1;    // (clock - previousClock) / 0.0333, 1 when that is 0
+  float sceneTime = 0;      // demo time of the scene: the previous frame's update's
+  float updateSeconds = 0;  // music position the update and the key track see
+  float demoTime = 0;       // updateSeconds x 10: the update, composition and overlays
+  uint32_t ticksMs = 0;     // wall-clock ticks: the loader and the end screen
+  // The scene's demo time in double precision (stamps and exact windows).
+  double SceneTimeExact() const { return sceneTime; }
+  // The frame factor as the scene's steps use it: 1 when it is 0.
+  float SceneFactor() const { return frameFactor == 0 ? 1.0f : frameFactor; }
+};
+
+// The frame that follows `clock` at music position `seconds`.
+FrameTime NextFrameTime(const FrameClock& clock, float seconds, uint32_t ticksMs);
+// The frame `time` as its update sees it when the music starts during the
+// frame: the music's position read once it plays.
+FrameTime WithUpdatePosition(FrameTime time, float seconds);
+// The clock after the frame `time`.
+void AdvanceFrameClock(FrameClock& clock, const FrameTime& time);
 
 // The shared scene base time: several windows are written relative to it.
 constexpr int kSceneBaseTime = 1287;
@@ -64,8 +89,8 @@ constexpr ExactTimeWindow kPictureFlashHold{1049, 1078.2231755859375};
 // Frame factor for a clock step: the step over 0.0333 s, exactly 1 when 0.
 float ComputeFrameFactor(float clock, float previousClock);
 
-// The close-up window at the current demo time, as 1 or 0 (the point cloud).
-int InFirstPostWindow();
+// The close-up window at demo time t, as 1 or 0 (the point cloud).
+int InFirstPostWindow(float t);
 // The two random flash layers run.
 bool InFlashWindow(float t);
 // The slow-motion windows: the rope centres and the camera slow down.

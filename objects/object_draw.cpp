@@ -31,9 +31,19 @@ void SpringVertices(const CSoftObject& body) {
 }
 }  // namespace
 
-void DrawRope(CRopeObject& rope, int mode, float demoTime, GLuint texture) {
+void DrawRope(const CRopeObject& rope, int mode, float demoTime, GLuint texture,
+              const std::vector<Vec3d>* directions) {
   const int S = rope.rows, N = rope.chains;
   const auto& grid = rope.grid;
+  std::vector<Vec3d> computed;
+  if (mode == 1 && !directions) {
+    computed = rope.Directions();
+    directions = &computed;
+  }
+  // A particle's drawing normal: the given directions, else the stored ones.
+  auto direction = [&](int i, int j) -> const Vec3d& {
+    return directions ? (*directions)[size_t(i) * N + j] : grid[i][j]->direction;
+  };
   glDisable(GL_LIGHTING);
   if (mode == 0) {
     glLineWidth(1.0f);
@@ -45,9 +55,9 @@ void DrawRope(CRopeObject& rope, int mode, float demoTime, GLuint texture) {
       glBegin(GL_LINES);
       for (int j = 0; j < N; ++j)
         for (int i = 0; i <= S - 2; ++i) {
-          Normal(grid[i][j]->direction);
+          Normal(direction(i, j));
           Vertex(grid[i][j]->position);
-          Normal(grid[i + 1][j]->direction);
+          Normal(direction(i + 1, j));
           Vertex(grid[i + 1][j]->position);
         }
       glEnd();
@@ -72,7 +82,6 @@ void DrawRope(CRopeObject& rope, int mode, float demoTime, GLuint texture) {
       }
     }
   } else if (mode == 1) {
-    rope.ComputeDirections();
     glShadeModel(GL_SMOOTH);
     glEnable(GL_CULL_FACE);
     glEnable(GL_TEXTURE_2D);
@@ -82,8 +91,9 @@ void DrawRope(CRopeObject& rope, int mode, float demoTime, GLuint texture) {
     glBindTexture(GL_TEXTURE_2D, texture);
     auto corner = [&](int i, int j) {
       const RopeParticle& p = *grid[i][j];
-      const float g = float(Dot(kRopeLight, p.direction) * 0.5 + 0.63) * 6.3f;
-      Normal(p.direction);
+      const Vec3d& d = direction(i, j);
+      const float g = float(Dot(kRopeLight, d) * 0.5 + 0.63) * 6.3f;
+      Normal(d);
       glColor4f(g, g, g, 0.65f);
       glTexCoord2f(float(i) / float(S - 1), 1.0f - float(j) / float(N - 1));
       Vertex(p.position);

@@ -18,7 +18,7 @@ constexpr float kCollisionRadius = 0.1f; // particles inside are thrown back out
 constexpr double kDragReach = 0.14;
 
 // A random component in [-0.5, 0.5].
-float RandomComponent() { return float(Rand15()) / 32767.0f - 0.5f; }
+float RandomComponent(LibcRandom& random) { return float(Rand15(random)) / 32767.0f - 0.5f; }
 
 bool IsPinned(const RopeParticle& p) { return (p.flags & kRopePinned) != 0; }
 
@@ -114,7 +114,7 @@ inline float LinkTolerance(const RopeLink& link, int tolerancePercent) {
 }
 }  // namespace
 
-CRopeObject::CRopeObject(float stiffness, float damping, float particleMass)
+CRopeObject::CRopeObject(float stiffness, float damping, float particleMass, LibcRandom& random)
     : linkStiffness(stiffness), linkDamping(damping) {
   const int S = rows, N = chains;
   grid.assign(S, std::vector<RopeParticle*>(N + 1, nullptr));
@@ -123,9 +123,9 @@ CRopeObject::CRopeObject(float stiffness, float damping, float particleMass)
 
   for (int j = 0; j < N; ++j) {
     Vec3d dir;
-    dir.x = RandomComponent();
-    dir.y = RandomComponent();
-    dir.z = RandomComponent();
+    dir.x = RandomComponent(random);
+    dir.y = RandomComponent(random);
+    dir.z = RandomComponent(random);
     dir = UnitOrSame(dir);
     Vec3d position = dir * kStartRadius;
     for (int i = 0; i < S; ++i) {
@@ -133,9 +133,9 @@ CRopeObject::CRopeObject(float stiffness, float damping, float particleMass)
       p.flags = 1;
       p.mass = particleMass;
       p.position = position;
-      p.velocity.x = RandomComponent() * 0.05;
-      p.velocity.y = RandomComponent() * 0.05;
-      p.velocity.z = RandomComponent() * 0.05;
+      p.velocity.x = RandomComponent(random) * 0.05;
+      p.velocity.y = RandomComponent(random) * 0.05;
+      p.velocity.z = RandomComponent(random) * 0.05;
       grid[i][j] = &p;
       position += dir * kParticleSpacing;
     }
@@ -192,27 +192,34 @@ CRopeObject& CRopeObject::operator=(const CRopeObject& other) {
   return *this;
 }
 
-void CRopeObject::ComputeDirections() {
+std::vector<Vec3d> CRopeObject::Directions() const {
   const int S = rows, N = chains;
+  std::vector<Vec3d> d(size_t(S) * N);
+  auto at = [&](int i, int j) -> Vec3d& { return d[size_t(i) * N + j]; };
   for (int i = 1; i < S; ++i)
-    for (int j = 0; j < N; ++j) {
-      grid[i][j]->direction = DirectionBelow(*grid[i - 1][j], *grid[i][j]);
-    }
+    for (int j = 0; j < N; ++j) at(i, j) = DirectionBelow(*grid[i - 1][j], *grid[i][j]);
   for (int i = 1; i <= S - 2; ++i) {
-    grid[i][0]->direction = grid[i][1]->direction;
-    grid[i][N - 1]->direction = grid[i][N - 2]->direction;
+    at(i, 0) = at(i, 1);
+    at(i, N - 1) = at(i, N - 2);
   }
   for (int j = 1; j <= N - 2; ++j) {
-    grid[0][j]->direction = grid[1][j]->direction;
-    grid[S - 1][j]->direction = grid[S - 2][j]->direction;
+    at(0, j) = at(1, j);
+    at(S - 1, j) = at(S - 2, j);
   }
   auto corner = [&](int i, int j, int i1, int j1, int i2, int j2) {
-    grid[i][j]->direction = UnitOrSame(grid[i1][j1]->direction + grid[i2][j2]->direction);
+    at(i, j) = UnitOrSame(at(i1, j1) + at(i2, j2));
   };
   corner(0, 0, 1, 0, 0, 1);
   corner(0, N - 1, 0, N - 2, 1, N - 1);
   corner(S - 1, N - 1, S - 1, N - 2, S - 2, N - 1);
   corner(S - 1, 0, S - 1, 1, S - 2, 0);
+  return d;
+}
+
+void CRopeObject::ComputeDirections() {
+  const std::vector<Vec3d> d = Directions();
+  for (int i = 0; i < rows; ++i)
+    for (int j = 0; j < chains; ++j) grid[i][j]->direction = d[size_t(i) * chains + j];
 }
 
 // Links join particles of one chain only, and the only thing one chain takes

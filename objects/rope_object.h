@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/random.h"
 #include "objects/vector3.h"
 
 constexpr int kRopePinned = 2;  // flag bit of a pinned particle
@@ -40,7 +41,8 @@ class CRopeObject {
   static constexpr int kRows = 14;     // particles per chain
   static constexpr int kChains = 602;  // chains per object
 
-  CRopeObject(float linkStiffness, float linkDamping, float particleMass);
+  // The roots' directions and the first velocities are drawn from `random`.
+  CRopeObject(float linkStiffness, float linkDamping, float particleMass, LibcRandom& random);
   // A rope is a value: a copy owns particles of its own, and its grid and
   // links point at them, so copies step apart from each other.
   CRopeObject(const CRopeObject& other);
@@ -48,6 +50,8 @@ class CRopeObject {
 
   // Per-particle direction across the chain, from the neighbour towards the root.
   void ComputeDirections();
+  // The same directions without storing them, row by row (i x chains + j).
+  std::vector<Vec3d> Directions() const;
   // One frame step in two stages, a half step from the saved state and then
   // the full step with the half-step forces. Each stage takes the link
   // forces, the directions, the drag, the core collision and push, the

@@ -91,8 +91,7 @@ void DrawCard(const Card& card, float t) {
 }
 }  // namespace
 
-void DrawOverlays() {
-  const float t = demoTime;
+void DrawOverlays(float t) {
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glDisable(GL_LIGHTING);
 

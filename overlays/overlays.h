@@ -2,4 +2,4 @@
 // frame, chosen by demo time alone.
 #pragma once
 
-void DrawOverlays();
+void DrawOverlays(float t);

@@ -12,8 +12,6 @@
 #include "particles/file_readers.h"
 
 ParticleFieldObjects particleField = {};
-int particlePingPong = 0;
-int particleColourSet = 0;
 
 namespace {
 const char* const kPropagationShader = "shaders/propagation-glsl.cs";
@@ -33,7 +31,6 @@ const float kWeights[9] = {4.0f / 9,  1.0f / 9,  1.0f / 9,  1.0f / 9, 1.0f / 9,
 
 // Shader texts are kept for the whole run, as read.
 char* shaderTexts[3] = {nullptr, nullptr, nullptr};
-GLuint currentOpaqueColours = 0;  // the buffer drawn as colour array
 
 // Ends the program with a shader's or program's info log under the file name
 // it came from.
@@ -130,7 +127,7 @@ void ShiftCamera(int frame) {
 
 // Draws the particles as smooth points over a white clear; after the restart
 // two more, slightly larger copies give the second colouring its bloom.
-void DrawParticles(int frame) {
+void DrawParticles(const ParticleFieldState& state, int frame) {
   glClearColor(1, 1, 1, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glLoadIdentity();
@@ -138,18 +135,18 @@ void DrawParticles(int frame) {
   gluLookAt(0.5, 0.5, 1, 0.5, 0.5, -1, 0, 1, 0);
   ShiftCamera(frame);
   glEnable(GL_POINT_SMOOTH);
-  glPointSize(particleColourSet == 1 ? 7.0f : 5.0f);
+  glPointSize(state.colourSet == 1 ? 7.0f : 5.0f);
   glColor4f(0.2f, 0.1f, 0.0f, 0.4f);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glBindBuffer(GL_ARRAY_BUFFER, particleField.positions);
   glVertexPointer(4, GL_FLOAT, 0, nullptr);
-  glBindBuffer(GL_ARRAY_BUFFER, currentOpaqueColours);
+  glBindBuffer(GL_ARRAY_BUFFER, particleField.colourOpaque[state.colourSet]);
   glColorPointer(4, GL_FLOAT, 0, nullptr);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
   glDrawArrays(GL_POINTS, 0, kParticleCount);
-  if (particleColourSet == 1) {
+  if (state.colourSet == 1) {
     glScalef(1.05f, 1.05f, 1.01f);
     glDrawArrays(GL_POINTS, 0, kParticleCount);
     glScalef(1.05f, 1.05f, 1.01f);
@@ -179,7 +176,6 @@ void SetUpParticleField(const std::string& baseDir) {
   ReadPpmRgb(kFieldHeight, baseDir + kFirstColouring, colourGrid.data(), kFieldWidth);
   particleField.colourTranslucent[0] = CreateColourSet(colourGrid, 0.8f);
   particleField.colourOpaque[0] = CreateColourSet(colourGrid, 1.0f);
-  currentOpaqueColours = particleField.colourOpaque[0];
 
   glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kObstacleBinding, particleField.obstacleMask);
   glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kScalarBinding1, particleField.scalar[0]);
@@ -221,14 +217,14 @@ void ResetParticlePositions() {
   glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
 }
 
-void StepParticleFluid() {
+void StepParticleFluid(ParticleFieldState& state) {
   // The distributions stream from binding 4 into binding 5; swapping the two
   // buffers every frame makes last frame's output this frame's input.
-  GLuint in = particlePingPong == 0 ? particleField.distributionA : particleField.distributionB;
-  GLuint out = particlePingPong == 0 ? particleField.distributionB : particleField.distributionA;
+  GLuint in = state.pingPong == 0 ? particleField.distributionA : particleField.distributionB;
+  GLuint out = state.pingPong == 0 ? particleField.distributionB : particleField.distributionA;
   glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kDistributionInBinding, in);
   glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kDistributionOutBinding, out);
-  particlePingPong = 1 - particlePingPong;
+  state.pingPong = 1 - state.pingPong;
 
   glUseProgram(particleField.collisionProgram);
   glUniform1f(10, 0.0001f);  // push: strength of the stirring body force
@@ -241,27 +237,35 @@ void StepParticleFluid() {
   glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
 }
 
-void MoveParticles(float clock, float frameFactor) {
+void MoveParticles(const ParticleFieldState& state, float clock, float frameFactor) {
   glUseProgram(particleField.moveProgram);
   glDispatchCompute(kParticleCount / 100, 1, 1);
   glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT | GL_VERTEX_ATTRIB_ARRAY_BARRIER_BIT);
   glUniform1f(10, static_cast<float>(clock * 1.2));
   glUniform1f(12, frameFactor);
-  glUniform1i(13, particleColourSet);
+  glUniform1i(13, state.colourSet);
 }
 
-void UpdateAndDrawParticleField(int frame, float clock, float frameFactor) {
+void StepParticleField(ParticleFieldState& state, float clock, float frameFactor) {
+  glUseProgram(0);
+  StepParticleFluid(state);
+  MoveParticles(state, clock, frameFactor);
+}
+
+void DrawParticleField(const ParticleFieldState& state, int frame) {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
-  glUseProgram(0);
-  StepParticleFluid();
-  MoveParticles(clock, frameFactor);
-  DrawParticles(frame);
+  DrawParticles(state, frame);
 }
 
-void RestartParticleField() {
-  currentOpaqueColours = particleField.colourOpaque[1];
-  particleColourSet = 1;
+void UpdateAndDrawParticleField(ParticleFieldState& state, int frame, float clock,
+                                float frameFactor) {
+  StepParticleField(state, clock, frameFactor);
+  DrawParticleField(state, frame);
+}
+
+void RestartParticleField(ParticleFieldState& state) {
+  state.colourSet = 1;
   glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kOpaqueColourBinding, particleField.colourOpaque[1]);
   glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kTranslucentColourBinding,
                    particleField.colourTranslucent[1]);
@@ -284,7 +288,4 @@ void TearDownParticleField() {
     text = nullptr;
   }
   particleField = ParticleFieldObjects{};
-  currentOpaqueColours = 0;
-  particlePingPong = 0;
-  particleColourSet = 0;
 }

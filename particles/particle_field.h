@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "particles/particle_field_state.h"
+
 constexpr int kLatticeWidth = 640;
 constexpr int kLatticeHeight = 320;
 constexpr int kLatticeCells = kLatticeWidth * kLatticeHeight;
@@ -30,8 +32,6 @@ struct ParticleFieldObjects {
   unsigned int colourOpaque[2], colourTranslucent[2];
 };
 extern ParticleFieldObjects particleField;
-extern int particlePingPong;   // 0: A at binding 4 and B at 5 in the next frame
-extern int particleColourSet;  // 0 at start, 1 after the restart
 
 // Builds the three compute programs and the eleven buffers. The show reads its
 // files relative to the working directory; `baseDir` (ending in '/') lets tests
@@ -39,20 +39,25 @@ extern int particleColourSet;  // 0 at start, 1 after the restart
 void SetUpParticleField(const std::string& baseDir = "");
 // Puts every particle back on its grid position (x / 1280, y / 720, 0, 1).
 void ResetParticlePositions();
-// One field frame: collision, propagation, particle move, then the draw.
-// `frame` is the demo time truncated to an integer (it shifts the camera);
+// The compute half of a field frame: collision, propagation, particle move.
 // `clock` and `frameFactor` are the particle clock and the frame factor of
-// this particle frame (they drive the particle move).
-void UpdateAndDrawParticleField(int frame, float clock, float frameFactor);
+// this particle frame (they drive the particle move). Leaves the move
+// program in use.
+void StepParticleField(ParticleFieldState& state, float clock, float frameFactor);
+// Draws the particles as the latest step left them; `frame` is the demo time
+// truncated to an integer (it shifts the camera).
+void DrawParticleField(const ParticleFieldState& state, int frame);
+// Both, for tools and tests that show the field alone.
+void UpdateAndDrawParticleField(ParticleFieldState& state, int frame, float clock,
+                                float frameFactor);
 // Switches to the second colouring and puts the particles back on the grid.
-void RestartParticleField();
-
+void RestartParticleField(ParticleFieldState& state);
 // The lattice half of a frame (buffer swap, collision, propagation), also used
 // on its own by tests that only look at the fluid.
-void StepParticleFluid();
+void StepParticleFluid(ParticleFieldState& state);
 // The particle half of a frame: the move pass, then the move program's
 // uniforms for the next frame (the given clock and frame factor, colour set).
-void MoveParticles(float clock, float frameFactor);
-// Deletes everything SetUpParticleField made and clears the flags (the show
-// never does this; tests and tools that set the field up again do).
+void MoveParticles(const ParticleFieldState& state, float clock, float frameFactor);
+// Deletes everything SetUpParticleField made (the show never does this;
+// tests and tools that set the field up again do).
 void TearDownParticleField();

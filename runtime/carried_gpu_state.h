@@ -25,7 +25,7 @@ inline bool DuringTheLoader(float t) { return t == 0; }
 inline constexpr CarriedGpuState kCarriedGpuState[] = {
     // The fluid: the collision relaxes binding 4 in place, the propagation
     // streams it into binding 5, and the two buffers swap every particle frame
-    // (particlePingPong says which is which).
+    // (the show state's field.pingPong says which is which).
     {"particleField.distributionA, particleField.distributionB (D2Q9 fluid)",
      "StepParticleFluid", InParticleFieldWindow},
     // The particles ride the fluid; the first particle frame past the swell

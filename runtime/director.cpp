@@ -3,8 +3,6 @@
 #include <cstdlib>
 
 #include "core/random.h"
-#include "core/timeline.h"
-#include "objects/program_objects.h"
 #include "runtime/key_track.h"
 
 namespace {
@@ -32,15 +30,17 @@ void MoveAngleB(CRopeObject& rope, double by) { rope.angleB = static_cast<float>
 void MoveCentre(CRopeObject& rope, int axis, double by) { rope.centre[axis] += by; }
 
 // The picture flash steps forward through pictures 6..27 on + and -.
-void StepTexture() {
+void StepTexture(DirectorState& director) {
   director.textureStep += 1;
   if (director.textureStep > kLastFlashPicture) director.textureStep = kFirstFlashPicture;
 }
 }  // namespace
 
-void HandleKey(unsigned char key) {
-  DirectorState& d = director;
-  const float now = static_cast<float>(demoTimeDouble);
+void HandleKey(ShowState& show, unsigned char key) {
+  DirectorState& d = show.director;
+  CRopeObject& ropeA = show.ropeA;
+  CRopeObject& ropeB = show.ropeB;
+  const float now = show.clock.demoTime;
   switch (key) {
     case kEscape: escapeAction(); break;
     case '^': d.fieldOfView = 20; break;
@@ -91,14 +91,14 @@ void HandleKey(unsigned char key) {
     case 't': d.pulseDLevel = 0.2f; d.pulseDStamp = now; break;
     case 'r':
       d.pulseFStamp = now;
-      d.pulseFRandom = static_cast<float>(RandomUnit());
+      d.pulseFRandom = static_cast<float>(RandomUnit(show.generator));
       MoveCentre(ropeA, kZ, -0.005);
       MoveCentre(ropeB, kZ, -0.005);
       ropeA.PlaceRoots();
       break;
     case 'e':
       d.pulseGStamp = now;
-      d.pulseGRandom = static_cast<float>(RandomUnit());
+      d.pulseGRandom = static_cast<float>(RandomUnit(show.generator));
       MoveCentre(ropeA, kZ, 0.005);
       MoveCentre(ropeB, kZ, -0.005);
       MoveAngleB(ropeA, -0.01);
@@ -107,14 +107,14 @@ void HandleKey(unsigned char key) {
       break;
     case 'y':
       MoveAngleB(ropeA, -0.01);
-      RandomUnit(); RandomUnit(); RandomUnit();
+      RandomUnit(show.generator); RandomUnit(show.generator); RandomUnit(show.generator);
       break;
     case '+':
-      StepTexture(); d.beatTime = now;
+      StepTexture(d); d.beatTime = now;
       MoveCentre(ropeA, kZ, 0.01); MoveCentre(ropeB, kZ, 0.01);
       break;
     case '-':
-      StepTexture(); d.beatTime = now;
+      StepTexture(d); d.beatTime = now;
       MoveCentre(ropeA, kZ, -0.01); MoveCentre(ropeB, kZ, -0.01);
       break;
     case ' ': d.beatTime = now; break;
@@ -140,7 +140,7 @@ void HandleKey(unsigned char key) {
     case 'H': d.ropeDrawMode = 3; break;
     case 'p': d.ropeDrawFlag = Toggle(d.ropeDrawFlag); break;
     case '=': d.effectSwitch = Toggle(d.effectSwitch); break;
-    case 'd': RandNext(); break;
+    case 'd': LibcRandomNext(show.rand); break;
     default: break;
   }
 }

@@ -8,18 +8,19 @@
 
 #include "core/audio.h"
 #include "core/stop_signals.h"
+#include "core/ticks.h"
 #include "core/timeline.h"
-#include "objects/object_steps.h"
-#include "objects/program_objects.h"
 #include "overlays/overlays.h"
 #include "overlays/textures.h"
-#include "particles/point_cloud.h"
 #include "render/post_passes.h"
 #include "render/render_target.h"
 #include "runtime/frame_steps.h"
 #include "runtime/key_track.h"
 #include "runtime/startup.h"
 #include "scenes/scene_renderer.h"
+#include "scenes/scene_steps.h"
+
+ShowState show;
 
 namespace {
 // Leaves the render target for the screen, cleared, with depth testing on and
@@ -31,8 +32,10 @@ void BeginScreen() {
   FitScreenViewport();
 }
 
-// The screen image from the scene texture, by the demo time just computed.
-void ComposeScreen() {
+// The screen image from the scene texture, by the frame's demo time, with
+// the flash layers as the composition's step left them.
+void ComposeScreen(const ShowState& show, float demoTime) {
+  const CompositionState& c = show.composition;
   switch (ChooseComposition(demoTime)) {
     case Composition::Copy:
       glBindFramebuffer(GL_FRAMEBUFFER, targets.screenFramebuffer);
@@ -49,10 +52,8 @@ void ComposeScreen() {
       BeginScreen();
       // Layer 1 is drawn over by layer 2; it shows through its re-picks,
       // which restart the zoom and fade of the visible overlay.
-      AdvanceFlashLayer(flashLayer1, kFlashLimit1, frameFactor, demoTime);
-      FlashOverlayPass(postTextures[flashLayer1.choice], demoTime, overlaySwitchTime);
-      AdvanceFlashLayer(flashLayer2, kFlashLimit2, frameFactor, demoTime);
-      FlashOverlayPass(postTextures[flashLayer2.choice], demoTime, overlaySwitchTime);
+      FlashOverlayPass(postTextures[c.flashLayer1.choice], demoTime, c.layer1SwitchTime);
+      FlashOverlayPass(postTextures[c.flashLayer2.choice], demoTime, c.overlaySwitchTime);
       break;
     case Composition::Default:
       MultiplyPass(targets.radTexture, 2.0f);
@@ -61,7 +62,7 @@ void ComposeScreen() {
       break;
   }
   glDisable(GL_DEPTH_TEST);
-  DrawOverlays();
+  DrawOverlays(demoTime);
 }
 
 constexpr unsigned kStopCheckMs = 100;
@@ -105,24 +106,12 @@ float MusicPositionSeconds() {
       AudioChannelBytes2Seconds(musicStream, AudioChannelGetPosition(musicStream)));
 }
 
-void UpdateFrame() {
-  const float f = frameFactor;
-  const float seconds = MusicPositionSeconds();
-  demoTime = seconds * 10.0f;
-  demoTimeDouble = demoTime;
-  // The music position is read once for the whole scan of the key track.
-  ReplayKeyTrack(seconds);
-  UpdatePointCloud(f * 0.25);
-  StepSoftBodyFrame(softBody, demoTime);
-  const float ropeStep = RopeStep(f, fixedRopeStep);
-  StepRopes(ropeA, ropeStep);
-  StepRopes(ropeB, ropeStep);
+FrameTime ReadFrameTime() {
+  return NextFrameTime(show.clock, MusicPositionSeconds(), TickCountMs());
 }
 
-void DrawFrame() {
-  previousDemoClock = demoClock;
-  demoClock = MusicPositionSeconds();
-  frameFactor = ComputeFrameFactor(demoClock, previousDemoClock);
+void DrawFrame(ShowState& show, const FrameTime& time) {
+  StepScene(show, time);
 
   glUseProgram(0);
   glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
@@ -131,19 +120,25 @@ void DrawFrame() {
   // Everything up to the composition draws into the 1280x720 render target,
   // whatever size the window has (the loader screen sets no viewport itself).
   glViewport(0, 0, kRenderWidth, kRenderHeight);
+  RunSceneDeviceSteps(show, time);
+  // In the frame that starts the music, the update sees where the music is
+  // once it plays (a capture starting late, at its start position).
+  const FrameTime update =
+      show.plan.startMusic ? WithUpdatePosition(time, MusicPositionSeconds()) : time;
 
   glPushMatrix();
-  RenderScene();
-  UpdateFrame();
+  RenderScene(show, time);
+  UpdateFrame(show, update);
   glPopMatrix();
 
-  ComposeScreen();
+  StepComposition(show, update);
+  ComposeScreen(show, update.demoTime);
   PanelPass();
   LeaveKnownState();
 }
 
 void OnDisplay() {
-  DrawFrame();
+  DrawFrame(show, ReadFrameTime());
   glutSwapBuffers();
   glutPostRedisplay();
 }

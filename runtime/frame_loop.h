@@ -1,13 +1,20 @@
 // One frame: clock, scene, update, composition, overlays, panel, swap.
 #pragma once
+#include "core/timeline.h"
+#include "scenes/show_state.h"
+
+// The show's state: the one instance, which the GLUT callbacks step and draw.
+extern ShowState show;
 
 // GLUT display callback: DrawFrame, then swap buffers and ask for the next frame.
 void OnDisplay();
-// Everything of a frame up to (not including) the buffer swap: the capture
-// tool reads the back buffer between the two.
-void DrawFrame();
-// The per-frame update: demo time, key-track replay, physics steps.
-void UpdateFrame();
+// The next frame's time: one read of the music position and of the ticks.
+FrameTime ReadFrameTime();
+// Everything of a frame at `time` up to (not including) the buffer swap,
+// steps and drawing in the frame's order: the scene's steps, its GL steps,
+// the scene, the update, the composition's step, the composition. The
+// capture tool reads the back buffer between this and the swap.
+void DrawFrame(ShowState& show, const FrameTime& time);
 // The music stream's playback position in seconds, as a float.
 float MusicPositionSeconds();
 // The composition's viewport on the bound screen framebuffer: the picture's

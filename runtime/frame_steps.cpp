@@ -5,9 +5,9 @@
 #include "core/random.h"
 #include "core/timeline.h"
 #include "objects/object_steps.h"
+#include "runtime/key_track.h"
+#include "scenes/scene_steps.h"
 
-FlashLayer flashLayer1, flashLayer2;
-float overlaySwitchTime = 0;
 bool fixedRopeStep = false;
 
 Composition ChooseComposition(float t) {
@@ -17,29 +17,57 @@ Composition ChooseComposition(float t) {
   return Composition::Default;
 }
 
-int PickFlashChoice(int previous) {
+int PickFlashChoice(Mt19937State& generator, int previous) {
   int choice;
   do {
-    choice = static_cast<int>(std::floor(RandomUnit() * kFlashTextureCount));
+    choice = static_cast<int>(std::floor(RandomUnit(generator) * kFlashTextureCount));
   } while (choice == previous);
   return choice;
 }
 
-bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t) {
+bool AdvanceFlashLayer(FlashLayer& layer, float& switchTime, Mt19937State& generator,
+                       float limit, float factor, float t) {
   layer.timer += factor;
   if (!(layer.timer > limit)) return false;
-  overlaySwitchTime = t;
-  layer.choice = PickFlashChoice(layer.choice);
+  switchTime = t;
+  layer.choice = PickFlashChoice(generator, layer.choice);
   layer.timer = 0;
   return true;
 }
 
-bool StepSoftBodyFrame(CSoftObject& body, float time) {
+void StepComposition(ShowState& show, const FrameTime& time) {
+  if (ChooseComposition(time.demoTime) != Composition::Flash) return;
+  CompositionState& c = show.composition;
+  AdvanceFlashLayer(c.flashLayer1, c.overlaySwitchTime, show.generator, kFlashLimit1,
+                    time.frameFactor, time.demoTime);
+  c.layer1SwitchTime = c.overlaySwitchTime;
+  AdvanceFlashLayer(c.flashLayer2, c.overlaySwitchTime, show.generator, kFlashLimit2,
+                    time.frameFactor, time.demoTime);
+}
+
+void UpdateFrame(ShowState& show, const FrameTime& time) {
+  AdvanceFrameClock(show.clock, time);
+  ReplayKeyTrack(show, time.updateSeconds);
+  const float f = time.frameFactor;
+  UpdatePointCloud(show.pointCloud, show.rand, f * 0.25, time.demoTime);
+  StepSoftBodyFrame(show.softBody, show.softBodyPhase, time.demoTime);
+  const float ropeStep = RopeStep(f, fixedRopeStep);
+  StepRopes(show.ropeA, ropeStep);
+  StepRopes(show.ropeB, ropeStep);
+}
+
+void StepFrame(ShowState& show, const FrameTime& time) {
+  StepScene(show, time);
+  UpdateFrame(show, time);
+  StepComposition(show, time);
+}
+
+bool StepSoftBodyFrame(CSoftObject& body, float& phase, float time) {
   if (!InSoftBodyWindow(time)) return false;
-  softBodyPhase += 0.001f;
+  phase += 0.001f;
   body.AccumulateForces();
   body.Integrate(1, InSlowMotionWindow(time) ? 0.0001f : 0.001f);
-  body.pressureConstant = SoftBodyPressure(softBodyPhase);
+  body.pressureConstant = SoftBodyPressure(phase);
   return true;
 }
 

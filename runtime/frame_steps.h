@@ -1,8 +1,11 @@
-// The GL-free decisions of the frame loop: which composition a demo time
-// takes, the two random flash layers, the soft-body frame inside its windows,
-// the rope step of the build and where the picture lies in the window.
+// The GL-free steps and decisions of the frame loop: the update, which
+// composition a demo time takes, the two random flash layers, the soft-body
+// frame inside its windows, the rope step of the build and where the picture
+// lies in the window.
 #pragma once
+#include "core/timeline.h"
 #include "objects/soft_object.h"
+#include "scenes/show_state.h"
 
 // How the screen is composed from the scene texture.
 enum class Composition {
@@ -13,14 +16,6 @@ enum class Composition {
 };
 Composition ChooseComposition(float t);
 
-// One flash layer: its current post texture index and frame-factor timer.
-struct FlashLayer {
-  int choice = 0;
-  float timer = 0;
-};
-extern FlashLayer flashLayer1, flashLayer2;
-// Demo time of the latest re-pick of either layer; drives the overlay's zoom and fade.
-extern float overlaySwitchTime;
 
 constexpr int kFlashTextureCount = 12;
 constexpr float kFlashLimit1 = 20;  // frame-factor units between re-picks of layer 1
@@ -28,21 +23,33 @@ constexpr float kFlashLimit2 = 30;  // ... of layer 2
 
 // A post texture index 0..11 from the generator, drawn again until it differs
 // from the previous one.
-int PickFlashChoice(int previous);
+int PickFlashChoice(Mt19937State& generator, int previous);
 // Adds the frame factor to the layer's timer; once it exceeds the limit, the
-// overlay switch time becomes t, the layer re-picks and its timer restarts.
+// switch time becomes t, the layer re-picks and its timer restarts.
 // Returns whether it re-picked.
-bool AdvanceFlashLayer(FlashLayer& layer, float limit, float factor, float t);
+bool AdvanceFlashLayer(FlashLayer& layer, float& switchTime, Mt19937State& generator,
+                       float limit, float factor, float t);
+// The composition's steps at the frame's demo time: in the flash window the
+// two layers advance, layer 1's pass seeing the switch time before layer 2's.
+void StepComposition(ShowState& show, const FrameTime& time);
+
+// The per-frame update after the scene: the frame clock takes this frame's
+// demo time, the key track fires what the music has passed, the point cloud
+// moves, the soft body and the ropes step.
+void UpdateFrame(ShowState& show, const FrameTime& time);
+// A whole frame's steps without its drawing: the scene's steps, the update,
+// the composition's steps. (The GL steps, RunSceneDeviceSteps, are apart.)
+void StepFrame(ShowState& show, const FrameTime& time);
 
 // The fixed-step build takes a constant rope step; the realtime build scales
 // it with the frame factor. Set by main from the build's KELVANE_FIXED_STEP
 // definition and by the capture tool's --fixed-step.
 extern bool fixedRopeStep;
 
-// Inside the soft-body window: advance softBodyPhase, run the force pass, one
+// Inside the soft-body window: advance the phase, run the force pass, one
 // Heun step of 0.001 (0.0001 in slow motion), then set the pressure constant.
 // Returns whether the body was stepped.
-bool StepSoftBodyFrame(CSoftObject& body, float demoTime);
+bool StepSoftBodyFrame(CSoftObject& body, float& phase, float demoTime);
 
 // Where the 16:9 picture lies in a window of the given size: the largest
 // rectangle of the picture's shape, centred, with black bars on the other two

@@ -133,13 +133,15 @@ int LoadKeyTrack(const char* path) {
   return count;
 }
 
-void ReplayKeyTrack(float musicSeconds) {
+void ReplayKeyTrack(ShowState& show, float musicSeconds) {
+  std::vector<bool>& fired = show.keysFired;
+  if (fired.empty()) fired.assign(kKeyTrackSize, false);
   for (int i = 0; i < kKeyTrackSize; ++i) {
-    if (keyTrackTimes[i] == kKeyFired) continue;
+    if (fired[i] || keyTrackTimes[i] == kKeyFired) continue;
     if (keyTrackTimes[i] == kKeyTrackEnd) break;
     if (musicSeconds > keyTrackTimes[i]) {
-      if (keyTrackKeys[i] != ' ') HandleKey(static_cast<unsigned char>(keyTrackKeys[i]));
-      keyTrackTimes[i] = kKeyFired;
+      if (keyTrackKeys[i] != ' ') HandleKey(show, static_cast<unsigned char>(keyTrackKeys[i]));
+      fired[i] = true;
     }
   }
 }

@@ -2,11 +2,13 @@
 // at which each fires, read from keys.dat at start-up and replayed every frame.
 // Live keys can also be recorded in the same format (KELVANE_RECORD).
 #pragma once
+#include "scenes/show_state.h"
 
 constexpr int kKeyTrackSize = 126000;
 constexpr float kKeyFired = -2.0f;     // an entry that has fired
 constexpr float kKeyTrackEnd = -1.0f;  // stops the scan at that entry
 
+// The track as read at start-up; which entries have fired is show state.
 extern char keyTrackKeys[kKeyTrackSize];
 extern float keyTrackTimes[kKeyTrackSize];  // music seconds
 
@@ -18,8 +20,9 @@ extern float keyTrackTimes[kKeyTrackSize];  // music seconds
 // line saying why. Returns the number of entries kept.
 int LoadKeyTrack(const char* path);
 // Hands every entry whose time the music has passed to the director, in file
-// order, and marks it fired; blanks are consumed without effect.
-void ReplayKeyTrack(float musicSeconds);
+// order, and marks it fired in the show state; blanks are consumed without
+// effect.
+void ReplayKeyTrack(ShowState& show, float musicSeconds);
 
 // Opens the file named by KELVANE_RECORD, if set, for appending live keys.
 // When it cannot be opened the reason is printed and the show goes on

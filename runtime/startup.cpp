@@ -110,7 +110,7 @@ bool CheckRunFiles() {
   if (!CheckAssetImages()) ok = false;
   // The meshes load here, after the options and beside the other files: a
   // damaged one ends the program with its message, before any window.
-  LoadProgramMeshes();
+  LoadProgramMeshes(show.softBody, show.wireBody);
   return ok;
 }
 
@@ -152,8 +152,8 @@ void StartUp(int argc, char** argv) {
   LoadShaderPrograms();
   CreateRenderTarget();
   SetUpScreen();
-  RandomSeed(38);
-  ScatterPointCloud();
+  RandomSeed(show.generator, 38);
+  ScatterPointCloud(show.pointCloud, show.rand);
   EndIfStopSignal();
   glutReshapeFunc(OnReshape);
   glutDisplayFunc(OnDisplay);
@@ -177,7 +177,7 @@ void OnReshape(int width, int height) {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(director.fieldOfView, static_cast<float>(width) / static_cast<float>(height),
+  gluPerspective(show.director.fieldOfView, static_cast<float>(width) / static_cast<float>(height),
                  0.0, 10.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -186,7 +186,7 @@ void OnReshape(int width, int height) {
 void OnKeyboard(unsigned char key, int, int) {
   // Recorded first: Escape ends the process inside HandleKey.
   RecordLiveKey(key, MusicPositionSeconds());
-  HandleKey(key);
+  HandleKey(show, key);
   glutPostRedisplay();
 }
 

@@ -10,13 +10,11 @@
 #include "core/gl.h"  // before GLUT: GLEW must come first
 #include <GL/glut.h>
 
-#include "core/random.h"
 #include "core/timeline.h"
 #include "scenes/layers.h"
-#include "scenes/scene_state.h"
+#include "scenes/scene_steps.h"
 
 namespace {
-constexpr float kSecondArrangementStart = 1495;  // N is 0 up to and including this T
 
 // Push, uniform scale, GLUT's unit solid icosahedron, pop.
 void DrawSolidIcosahedron(float size) {
@@ -26,19 +24,16 @@ void DrawSolidIcosahedron(float size) {
   glPopMatrix();
 }
 
-// One link's random shake. The three draws are taken even when the jitter is
-// 0, so the shared generator advances by three per link on every frame; the
-// first draw goes to z, the last to x.
-void Jitter(float jitter) {
-  const double z = RandomUnit() - 0.5;
-  const double y = RandomUnit() - 0.5;
-  const double x = RandomUnit() - 0.5;
-  glTranslated(x * jitter, y * jitter, z * jitter);
+// One link's random shake, as the chain's step drew it (three draws per link
+// on every frame, even when the jitter is 0).
+void Jitter(const double shake[3], float jitter) {
+  glTranslated(shake[0] * jitter, shake[1] * jitter, shake[2] * jitter);
 }
 
 // Up to T = 1495: every link's rotation and offset accumulates onto the
 // previous link's; ends on the modelview matrix RenderScene was called with.
-void DrawFirstArrangement(float t) {
+void DrawFirstArrangement(const double (&shake)[kChainLinks][3], float t,
+                          const double entryModelview[16]) {
   const float g = ChainSpeed(t);
   const float l = ChainLinkOffset(t);
   const float jitter = ChainJitter(t);
@@ -51,44 +46,44 @@ void DrawFirstArrangement(float t) {
   glColor4f(0, 0, 0, 1);
 
   glRotatef(3.4f * g * t, 1, 1, 1);
-  Jitter(jitter);
+  Jitter(shake[0], jitter);
   glTranslatef(-l, -0.3f * l, -1.5f * l);
   DrawSolidIcosahedron(0.15f);
 
   glRotatef(2.4f * g * t, 0.2f, 1.5f, -1);
   glTranslatef(l, -0.1f * l, -1.5f * l);
-  Jitter(jitter);
+  Jitter(shake[1], jitter);
   DrawSolidIcosahedron(0.15f);
 
   glRotatef(1.4f * g * t, -0.2f, -0.5f, -0.4f);
-  Jitter(jitter);
+  Jitter(shake[2], jitter);
   glTranslatef(0.4f * l * g, 0.3f * l, 1.15f * l);  // the x offset shrinks with the speed
   DrawSolidIcosahedron(0.15f);
 
   glRotatef(0.4f * g * t, -0.1f, -0.7f, -0.1f);
-  Jitter(jitter);
+  Jitter(shake[3], jitter);
   glTranslatef(-0.4f * l, -0.3f * l, -1.15f * l);
   DrawSolidIcosahedron(0.15f);
 
   glRotatef(0.3f * g * t, -0.7f, -0.5f, -0.5f);
-  Jitter(jitter);
+  Jitter(shake[4], jitter);
   glTranslatef(0.23f * l, -0.23f * l, 1.25f * l);
   DrawSolidIcosahedron(0.15f);
 
   glRotatef(0.7f * g * t, -0.2f, -0.3f, -0.4f);
-  Jitter(jitter);
+  Jitter(shake[5], jitter);
   glTranslatef(0.13f * l, -0.13f * l, 1.15f * l);
   DrawSolidIcosahedron(0.15f);
 
   glRotatef(0.9f * g * t, -0.3f, -0.3f, -0.1f);
-  Jitter(jitter);
+  Jitter(shake[6], jitter);
   glTranslatef(0.33f * l, -0.53f * l, -0.85f * l);
   if (closeUp) glScalef(0.05f, 0.05f, 0.05f);  // stays in force for the red link too
   DrawSolidIcosahedron(0.15f);
 
   glRotatef(1.1f * g * t, -0.4f, -0.2f, -0.2f);
   glColor4f(1, 0, 0, 1);
-  Jitter(jitter);
+  Jitter(shake[7], jitter);
   glTranslatef(0.83f * l, -1.43f * l, 0.35f * l);
   DrawSolidIcosahedron(0.15f);
 
@@ -97,7 +92,7 @@ void DrawFirstArrangement(float t) {
   // Back to the matrix the display callback had when it called RenderScene:
   // loading it leaves the stack depth as it is and drops the scene's
   // transforms (and the entry's window transforms) for the layers after this.
-  glLoadMatrixd(scene.sceneEntryModelview);
+  glLoadMatrixd(entryModelview);
 }
 
 // After T = 1495: the links hang on accumulated rotations of one outer
@@ -181,38 +176,7 @@ void DrawSecondArrangement(float t, float spread) {
 }
 }  // namespace
 
-float ChainSpread(float t) {
-  const float b = t > kSecondArrangementStart ? std::min((t - kSecondArrangementStart) * 0.125f, 1.0f)
-                                              : 0.0f;
-  const float c = b - 1;
-  return (c * c * c + 1) * 0.6f;
-}
-
-float ChainLinkOffset(float t) {
-  if (!(t > 570 && t < 630)) return 0;
-  const float a = std::min((t - 570) / 5, 1.0f);
-  float z = 0;
-  if (t > 605) {
-    // Quintic ease in and out over 20 tenths, held at 1 once it is through.
-    const float x = (t - 605) / 20;
-    if (x > 1) {
-      z = 1;
-    } else if (x < 0.5f) {
-      z = 16 * x * x * x * x * x;
-    } else {
-      const float y = 2 * x - 2;
-      z = 0.5f * y * y * y * y * y + 1;
-    }
-  }
-  return (a - z) * 0.15f;
-}
-
-float ChainSpeed(float t) { return InSlowMotionWindow(t) ? 0.2f : 2.0f; }
-
-float ChainJitter(float t) { return t > 1420 ? std::min((t - 1420) / 100, 1.0f) * 0.01f : 0.0f; }
-
-void DrawIcosahedronChain() {
-  const float t = demoTime;
+void DrawIcosahedronChain(const ScenePlan& plan, float t, const double entryModelview[16]) {
   glDisable(GL_LINE_SMOOTH);
   if (kSlowMotionScene.Holds(t)) {
     const float p = (t - 730) / 80;
@@ -224,9 +188,8 @@ void DrawIcosahedronChain() {
     glTranslatef(-0.92f, e * e * 1.4f * 0.1f + 0.21f, 0);
     glScalef(0.05f, 0.05f, 0.05f);
   }
-  const float spread = ChainSpread(t);
-  if (spread == 0 || kChainInterlude.Holds(t))
-    DrawFirstArrangement(t);
+  if (ChainFirstArrangement(t))
+    DrawFirstArrangement(plan.chainJitter, t, entryModelview);
   else
-    DrawSecondArrangement(t, spread);
+    DrawSecondArrangement(t, ChainSpread(t));
 }

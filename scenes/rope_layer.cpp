@@ -7,22 +7,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
-#include "core/random.h"
 #include "core/timeline.h"
 #include "objects/object_draw.h"
-#include "objects/program_objects.h"
 #include "overlays/textures.h"
-#include "particles/point_cloud.h"
 #include "scenes/layers.h"
-#include "scenes/scene_state.h"
+#include "scenes/scene_steps.h"
 
 namespace {
 constexpr int kFirstLightningTarget = 1460;  // the cloud lightning aims at the last 40 stars
 constexpr float kCloudLightningStart = 1278;
 constexpr float kBodyLightningStart = 1100;
+constexpr float kBodyLightningEnd = 1268;
 constexpr float kThreadsStart = 1520;
 constexpr float kThreadsEnd = 1650;
+constexpr int kRopeTextureA = 38;  // ropeA's picture
+constexpr int kRopeTextureB = 37;  // ropeB's, and the extra ropes' first and third
 
 // A line width that GL accepts: the dark spot of the cloud lightning can ask for
 // widths at or below 0, which become the thinnest line instead of leaving the
@@ -30,14 +31,11 @@ constexpr float kThreadsEnd = 1650;
 void SetLineWidth(float width) { glLineWidth(std::max(width, kThinnestLineWidth)); }
 
 // e(k): the fractional part of k x T, a ramp repeating every 1/k tenths.
-float Ramp(float k) {
-  const float x = k * demoTime;
+float Ramp(float k, float t) {
+  const float x = k * t;
   return x - std::floor(x);
 }
 
-// Next step of an effect's path parameter: the step is added in double, the
-// parameter is kept as a float.
-float NextStep(float t, double step) { return static_cast<float>(t + step); }
 
 // One GL_LINES segment from e to s.
 void Segment(const Vec3d& e, const Vec3d& s) {
@@ -61,7 +59,7 @@ void BeginEffectLines() {
 }
 
 // The rope frame: stretched 1.4 in y and turned by the director's three angles.
-void ApplyRopeFrame() {
+void ApplyRopeFrame(const DirectorState& director) {
   glScalef(1, 1.4f, 1);
   glRotatef(director.angleAB, 1, 0, 0);
   glRotatef(director.angleCD, 0, 1, 0);
@@ -82,7 +80,7 @@ Vec3d BentPath(const Vec3d& p, const Vec3d& q, float t) {
 }
 
 // The black ball at ropeA's centre; its frame stays in force afterwards.
-void DrawCentreBallA() {
+void DrawCentreBallA(const CRopeObject& ropeA) {
   ApplyCentreFrame(ropeA);
   glColor4f(0, 0, 0, 1);
   glDisable(GL_LINE_SMOOTH);
@@ -95,14 +93,14 @@ void DrawCentreBallA() {
 }
 
 // The ball at ropeB's centre, drawn inside ropeA's ball frame, so it follows both centres.
-void DrawCentreBallB() {
+void DrawCentreBallB(const DirectorState& director, const CRopeObject& ropeB, float t) {
   glPushMatrix();
   glColor4f(0, 0, 0, 1);
-  ApplyRopeFrame();
+  ApplyRopeFrame(director);
   ApplyCentreFrame(ropeB);
   glColor4f(0, 0, 0, 1);
   glDisable(GL_LINE_SMOOTH);
-  if (demoTime > 1000) {
+  if (t > 1000) {
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
     glutSolidSphere(0.218, 32, 32);
@@ -113,85 +111,100 @@ void DrawCentreBallB() {
   glPopMatrix();
 }
 
+// One rope as the layer draws it, perhaps several times: once a textured
+// draw has computed its normals from the positions, its later draws in the
+// frame take those.
+struct RopeDraw {
+  explicit RopeDraw(const CRopeObject& drawn) : rope(drawn) {}
+
+  const CRopeObject& rope;
+  std::vector<Vec3d> directions;
+  bool computed = false;
+
+  void Draw(int mode, float t, GLuint texture) {
+    if (mode == 1 && !computed) {
+      directions = rope.Directions();
+      computed = true;
+    }
+    DrawRope(rope, mode, t, texture, computed ? &directions : nullptr);
+  }
+};
+
 // Extra copies of ropeB in (1400, 1700), picked by the rope draw mode 1 to 3.
-void DrawExtraRopes() {
-  const float t = demoTime;
+void DrawExtraRopes(const DirectorState& director, RopeDraw& ropeB, float t) {
   const int mode = director.ropeDrawMode;
   if (!(t > 1400 && t < 1700) || mode == 0) return;
   glPushMatrix();
-  ApplyRopeFrame();
-  if (mode == 1) {
-    scene.currentRopeTexture = pictureTable[37];
-    DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
-  }
+  ApplyRopeFrame(director);
+  if (mode == 1) ropeB.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureB]);
   if (mode == 2 && t > 1300) {  // always true inside the window
     glTranslatef(-0.03f, 0, 0);
     glRotatef(20, 0.02f, 0.03f, 0.05f);
-    scene.currentRopeTexture = pictureTable[38];
-    DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
+    ropeB.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureA]);
   }
   if (mode == 3 && t > 1500) {
     glTranslatef(0.04f, 0, 0);
     glRotatef(-20, -0.02f, 0.03f, 0.05f);
-    scene.currentRopeTexture = pictureTable[37];
     // the other look of the two
-    DrawRope(ropeB, 1 - director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
+    ropeB.Draw(1 - director.ropeDrawFlag, t, pictureTable[kRopeTextureB]);
     glColor4f(1, 1, 1, 1);
   }
   glPopMatrix();
 }
 }  // namespace
 
-void DrawRopeLayer() {
-  const float t = demoTime;
+void DrawRopeLayer(const ShowState& show, float t, double exact) {
+  const DirectorState& director = show.director;
+  const CRopeObject& ropeA = show.ropeA;
+  const CRopeObject& ropeB = show.ropeB;
   glPushMatrix();
   if (kLoweredRopeWindow.Holds(t)) glTranslatef(0, -0.4f, 0);
-  if (!((t > 300 && t < 350) || t > 400)) {
+  if (!RopeBodyShows(t)) {
     glPopMatrix();
     return;
   }
   glColor4f(0, 0, 0, 1);
-  ApplyRopeFrame();
-  if (demoTimeDouble > kCloudLightningStart && demoTimeDouble < 1292) {
-    DrawCloudLightning(ropeA);
-    DrawCloudLightning(ropeB);
+  ApplyRopeFrame(director);
+  if (exact > kCloudLightningStart && exact < 1292) {
+    DrawCloudLightning(ropeA, show.pointCloud, director, t);
+    DrawCloudLightning(ropeB, show.pointCloud, director, t);
   }
-  if (t > kBodyLightningStart && t < 1268) DrawBodyLightning(ropeA);
-  if (t > kThreadsStart) DrawThreads(ropeA, ropeB);
-
+  // The flickering effects draw from a copy of the generator the step kept.
+  Mt19937State flicker = show.plan.effectFlicker;
+  if (t > kBodyLightningStart && t < kBodyLightningEnd)
+    DrawBodyLightning(ropeA, show.softBody, director, flicker, t);
+  if (t > kThreadsStart) DrawThreads(ropeA, ropeB, director, flicker, t);
   glDisable(GL_TEXTURE_2D);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
-  scene.currentRopeTexture = pictureTable[37];
-  DrawRope(ropeB, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
-  scene.currentRopeTexture = pictureTable[38];
-  DrawRope(ropeA, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
-
-  DrawCentreBallA();
-  if (director.ropeDrawMode == 1) DrawCentreBallB();
-  DrawExtraRopes();
+  RopeDraw drawA(ropeA), drawB(ropeB);
+  drawB.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureB]);
+  drawA.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureA]);
+  DrawCentreBallA(ropeA);
+  if (director.ropeDrawMode == 1) DrawCentreBallB(director, ropeB, t);
+  DrawExtraRopes(director, drawB, t);
   if (t > 1350) {  // ropeA again, inside the centre ball's frame: a shifted twin
     glPushMatrix();
-    ApplyRopeFrame();
-    scene.currentRopeTexture = pictureTable[38];
-    DrawRope(ropeA, director.ropeDrawFlag, demoTime, scene.currentRopeTexture);
+    ApplyRopeFrame(director);
+    drawA.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureA]);
     glColor4f(0, 0, 0, 1);
     glPopMatrix();
   }
   glPopMatrix();
 }
 
-void DrawCloudLightning(CRopeObject& rope) {
+void DrawCloudLightning(const CRopeObject& rope, const PointCloudState& cloud,
+                        const DirectorState& director, float t) {
   glDisable(GL_TEXTURE_2D);
   BeginEffectLines();
   const int chains = rope.chains, stride = chains / 3;
   const bool effect = director.effectSwitch != 0;
   // With the effect switch on a dark narrow spot runs along the bolts once
   // per 25 tenths; inside the layer's window it stays beyond their reach.
-  const float spot = Ramp(0.04f);
-  const float reach = std::pow((demoTime - kCloudLightningStart) / 165 - 1, 3.0f) + 1;
+  const float spot = Ramp(0.04f, t);
+  const float reach = std::pow((t - kCloudLightningStart) / 165 - 1, 3.0f) + 1;
   for (int q = kFirstLightningTarget; q < kCloudPoints; ++q) {
-    const Vec3d target = {pointCloud.positions[q][0], pointCloud.positions[q][1], pointCloud.positions[q][2]};
+    const Vec3d target = {cloud.positions[q][0], cloud.positions[q][1], cloud.positions[q][2]};
     for (int j = 0; j < chains; j += stride) {
       const Vec3d tip = ChainTip(rope, j);
       const Vec3d p = {float(tip.x), float(tip.y), float(tip.z)};
@@ -204,7 +217,7 @@ void DrawCloudLightning(CRopeObject& rope) {
           SetLineWidth(effect ? 2 * v : 2);
           glColor4f(v, v, v, 0.96f);
           Segment(e, s);
-          u = NextStep(u, 0.01);
+          u = NextPathStep(u, 0.01);
           if (u < reach) s = e;
         }
       }
@@ -225,7 +238,8 @@ void DrawCloudLightning(CRopeObject& rope) {
   glEnable(GL_LIGHTING);
 }
 
-void DrawBodyLightning(CRopeObject& rope) {
+void DrawBodyLightning(const CRopeObject& rope, const CSoftObject& body,
+                       const DirectorState& director, Mt19937State& flicker, float t) {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
   glDisable(GL_LIGHTING);
@@ -233,22 +247,22 @@ void DrawBodyLightning(CRopeObject& rope) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   const bool effect = director.effectSwitch != 0;
-  const float pulse = Ramp(0.04f);
-  const float reach = std::pow((demoTime - kBodyLightningStart) / 160 - 1, 3.0f) + 1;
-  const int bodyPoints = static_cast<int>(softBody.points.size());
+  const float pulse = Ramp(0.04f, t);
+  const float reach = BodyLightningReach(t);
+  const int bodyPoints = static_cast<int>(body.points.size());
   for (int j = 0; j < rope.chains && j < bodyPoints; j += 3) {
     const Vec3d p = ChainTip(rope, j);
-    const Vec3f& mass = softBody.points[j].position;
+    const Vec3f& mass = body.points[j].position;
     const Vec3d q = Vec3d{mass.x, mass.y, mass.z} * 2.0;
     Vec3d s = p;
-    for (float u = 0; u < reach; u = NextStep(u, 0.0025)) {
+    for (float u = 0; u < reach; u = NextPathStep(u, 0.0025)) {
       const Vec3d e = BentPath(p, q, u);
       float a;
       if (effect) {  // a bright pulse runs along every bolt
         a = 2 * std::exp(-1000 * (u - pulse) * (u - pulse)) + 0.6f;
         SetLineWidth(2 * a);
       } else {  // a flicker, one draw per segment
-        a = 0.9f + 0.1f * static_cast<float>(RandomUnit());
+        a = 0.9f + 0.1f * static_cast<float>(RandomUnit(flicker));
         SetLineWidth(2);
       }
       glColor4f(1, 1, 1, a);
@@ -259,28 +273,28 @@ void DrawBodyLightning(CRopeObject& rope) {
   glEnable(GL_LIGHTING);
 }
 
-void DrawThreads(CRopeObject& first, CRopeObject& second) {
-  if (demoTime > kThreadsEnd) return;
+void DrawThreads(const CRopeObject& first, const CRopeObject& second,
+                 const DirectorState& director, Mt19937State& flicker, float t) {
+  if (t > kThreadsEnd) return;
   BeginEffectLines();
   const bool effect = director.effectSwitch != 0;
-  const float pulse = Ramp(0.07f);
+  const float pulse = Ramp(0.07f, t);
   for (int j = 0; j < first.chains; j += 3) {
     const Vec3d p = ChainTip(first, j);
     const Vec3d q = second.grid[first.rows - 2][j]->position;
     glDisable(GL_TEXTURE_2D);
     // The threads grow out of the first rope over 65 tenths, fast at first.
-    const float grown =
-        std::pow(std::min((demoTime - kThreadsStart) / 65, 1.0f) - 1, 3.0f) + 1;
+    const float grown = ThreadsReach(t);
     Vec3d s = p;
     if (grown > 0) {
-      for (float u = 0; u < grown; u = NextStep(u, 0.01)) {
+      for (float u = 0; u < grown; u = NextPathStep(u, 0.01)) {
         const Vec3d e = BentPath(p, q, u);
         float b;
         if (effect) {
           b = 2 * std::exp(-500 * (u - pulse) * (u - pulse)) + 0.9f;
           SetLineWidth(2 * b);
         } else {
-          b = 0.9f + 0.1f * static_cast<float>(RandomUnit());
+          b = 0.9f + 0.1f * static_cast<float>(RandomUnit(flicker));
           SetLineWidth(2);
         }
         glColor4f(b, b, b, b);

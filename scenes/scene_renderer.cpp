@@ -6,11 +6,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/random.h"
-#include "core/ticks.h"
+#include "core/audio.h"
 #include "core/timeline.h"
 #include "objects/object_draw.h"
-#include "objects/program_objects.h"
 #include "overlays/quads.h"
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
@@ -18,15 +16,11 @@
 #include "render/render_target.h"
 #include "scenes/layers.h"
 #include "scenes/loader_screen.h"
-#include "scenes/noise.h"
 #include "scenes/picture_flash.h"
 #include "scenes/scene_lights.h"
-#include "scenes/scene_state.h"
+#include "scenes/scene_steps.h"
 
 namespace {
-// The frame factor as the scene's per-frame steps use it: 1 when it is 0.
-float SceneFrameFactor() { return frameFactor == 0 ? 1.0f : frameFactor; }
-
 // Grey level of every line figure.
 constexpr float kLineGrey = 0.9462890625f;
 // Degrees to radians as the orbit camera converts them.
@@ -56,7 +50,7 @@ void SceneViewportSize(int* width, int* height) {
 
 // Main-phase frame set-up: depth writes, viewport and perspective from the
 // window and the director's field of view, then the clear.
-void SetUpSceneFrame() {
+void SetUpSceneFrame(const ShowState& show, float t) {
   glDepthMask(GL_TRUE);
   glEnable(GL_NORMALIZE);
   int width = 0, height = 0;
@@ -64,20 +58,16 @@ void SetUpSceneFrame() {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(director.fieldOfView, static_cast<float>(width) / static_cast<float>(height),
+  gluPerspective(show.director.fieldOfView, static_cast<float>(width) / static_cast<float>(height),
                  0.01, 120);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_LINE_SMOOTH);
 
-  if (kSwellWindow.Holds(demoTime)) {
-    // Drawn blue first, then green, then red: the order fixes the colours.
-    double blue = RandomUnit();
-    double green = RandomUnit();
-    double red = RandomUnit();
-    glClearColor(static_cast<float>(0.641 + 0.12 * red), static_cast<float>(0.244 + 0.09 * green),
-                 static_cast<float>(0.01 + 0.08 * blue), 0);
+  if (kSwellWindow.Holds(t)) {
+    const float* c = show.plan.clearColour;
+    glClearColor(c[0], c[1], c[2], 0);
   } else {
     glClearColor(0.041f, 0.034f, 0.04f, 0);
   }
@@ -120,43 +110,30 @@ void DrawTitleSequence(float t) {
   glPopAttrib();
 }
 
-// Particle frames: the fluid under its own projection. Returns true when the
-// frame ends here (the title sequence, before the field's restart).
-bool RunParticleFrame(float t, float f) {
+// Particle frames: the fluid under its own projection, as the field's
+// compute passes left it.
+void DrawParticleFrame(const ShowState& show, float t) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glViewport(0, 0, kRenderWidth, kRenderHeight);
   gluPerspective(35, 1, 0.1, 100);
   glMatrixMode(GL_MODELVIEW);
-
-  scene.particleFrameFactor = f;
-  scene.particleClock += 0.005f * f;
-  if (t > kSwellWindow.from && scene.particleRestarted == 0) {
-    RestartParticleField();
-    scene.particleRestarted = 1;
-  }
-  if (scene.particleRestarted) glDisable(GL_LIGHTING);
-  UpdateAndDrawParticleField(static_cast<int>(t), scene.particleClock, scene.particleFrameFactor);
-  if (scene.particleRestarted) return false;
-  DrawTitleSequence(t);
-  return true;
+  if (show.scene.particleRestarted) glDisable(GL_LIGHTING);
+  DrawParticleField(show.field, static_cast<int>(t));
+  if (show.plan.particlesOnly) DrawTitleSequence(t);
 }
 
-// The scene follows the ropes' centres, and the ropes turn a little.
-void FollowRopeCentres(float t) {
+// The scene follows the ropes' centres as the frame began.
+void FollowRopeCentres(const ScenePlan& plan, float t) {
   const float s = InSlowMotionWindow(t) ? 0.1f : 1.0f;
-  glTranslatef(-s * static_cast<float>(ropeB.centre[0]), -s * static_cast<float>(ropeB.centre[1]),
-               -s * static_cast<float>(ropeB.centre[2]));
-  glTranslatef(s * static_cast<float>(ropeA.centre[0]), s * static_cast<float>(ropeA.centre[1]),
-               s * static_cast<float>(ropeA.centre[2]));
-  ropeA.angleA += 0.005f;
-  ropeB.angleA -= 0.0025f;
-  ropeA.PlaceRoots();
-  ropeB.PlaceRoots();
+  glTranslatef(-s * static_cast<float>(plan.centreB[0]), -s * static_cast<float>(plan.centreB[1]),
+               -s * static_cast<float>(plan.centreB[2]));
+  glTranslatef(s * static_cast<float>(plan.centreA[0]), s * static_cast<float>(plan.centreA[1]),
+               s * static_cast<float>(plan.centreA[2]));
 }
 
 // Translation, point, line, blend and scale state every layer starts from.
-void SetUpLayers(float t) {
+void SetUpLayers(const DirectorState& director, float t) {
   glTranslatef(0, 0, -3);
   glPointSize(1);
   glLineWidth(2);
@@ -179,36 +156,32 @@ void SetUpLayers(float t) {
   glEnable(GL_DEPTH_TEST);
 }
 
-// The camera circles ropeA's centre, slowly in the slow-motion windows.
-void OrbitCamera(float t) {
+// The camera circles ropeA's centre (as the frame began), slowly in the
+// slow-motion windows.
+void OrbitCamera(const double centreA[3], float t) {
   const float k = InSlowMotionWindow(t) ? 0.1f : 1.0f;
   const float yaw = static_cast<float>(std::sin(0.02 * t) * 65 * k * kOrbitRadians);
   const float pitch = static_cast<float>(std::cos(0.012 * t) * 45 * k * kOrbitRadians);
   const float d = static_cast<float>(std::sin(0.19 * t) * 0.3 * k);
   gluLookAt(-std::sin(yaw) * std::cos(pitch) * d, -std::sin(pitch) * d,
-            -std::cos(yaw) * std::cos(pitch) * d, static_cast<float>(ropeA.centre[0]),
-            static_cast<float>(ropeA.centre[1]), static_cast<float>(ropeA.centre[2]), 0, 1, 0);
-}
-
-bool InOrbitWindow(float t) {
-  return kOrbitWindow.Holds(t) && !kCloseUpWindow.Holds(t) && !kSlowMotionScene.Holds(t) &&
-         !kFieldOnlyWindow.Holds(t) && !kLoweredRopeWindow.Holds(t);
+            -std::cos(yaw) * std::cos(pitch) * d, static_cast<float>(centreA[0]),
+            static_cast<float>(centreA[1]), static_cast<float>(centreA[2]), 0, 1, 0);
 }
 
 // The spinning soft body with its own lights: close-up drift, swell growth
 // and the once-frozen shift.
-void DrawSoftBodyLayer(float t, float f) {
+void DrawSoftBodyLayer(const ShowState& show, float t) {
+  const SceneState& scene = show.scene;
   BeginSoftBodyLighting();
 
   glPushMatrix();
   if (!kCloseUpWindow.Holds(t)) glRotatef(1.3f * t, 0.01f, 0.15f, 0.02f);
   glScalef(0.4f, 0.4f, 0.4f);
-  ApplyTurn(director.turnIndexA);
+  ApplyTurn(show.director.turnIndexA);
   if (kCloseUpWindow.Holds(t)) {
     glScalef(0.18f, 0.18f, 0.18f);
     glTranslatef(-4.2f, -1.2f, 0);
     glRotatef(0.5f * t, 0, 1, 0);
-    scene.closeUpDrift += 0.009f * f;
     glTranslatef(scene.closeUpDrift, 0, 0);
   }
   if (kSwellWindow.Holds(t)) {
@@ -216,77 +189,15 @@ void DrawSoftBodyLayer(float t, float f) {
     const float s = (w * w * w + 1) * 2.25f + 1;
     glScalef(s, s, s);
   }
-  if (kSoftBodyShiftWindow.Holds(t)) {
-    if (!(scene.sceneOnceFlags & kSoftBodyShiftFrozen)) {
-      scene.softBodyShift = (t - kSoftBodyShiftWindow.from) / 63;
-      scene.sceneOnceFlags |= kSoftBodyShiftFrozen;
-    }
-    glTranslatef(0.6f * scene.softBodyShift, 0, 0);
-  }
+  if (kSoftBodyShiftWindow.Holds(t)) glTranslatef(0.6f * scene.softBodyShift, 0, 0);
   glEnable(GL_DEPTH_TEST);
-  if (!kSlowMotionScene.Holds(t)) DrawSoftBody(softBody);
+  if (!kSlowMotionScene.Holds(t)) DrawSoftBody(show.softBody);
   glPopMatrix();
-}
-
-bool InPulseWindow(float t) {
-  return (kFirstPulseWindow.Holds(t) || kPulseWindow.Holds(t)) && !kFieldOnlyWindow.Holds(t) &&
-         !kChainInterlude.Holds(t) && !kLoweredRopeWindow.Holds(t) && !kSwellWindow.Holds(t) &&
-         !kFieldAgainWindow.Holds(t);
-}
-
-// The flash's window; its upper bound only holds in double precision.
-bool InPictureFlashWindow(float t, double exact) {
-  return kPictureFlashWindow.Holds(t) && !kPictureFlashHold.Holds(exact) &&
-         !kSwellWindow.Holds(t) && !kFieldAgainWindow.Holds(t) && !kJitteredChainWindow.Holds(t);
-}
-
-// The ropes' centres follow noise paths while their swing switches are on.
-// All six sums are taken every frame.
-void DriftRopeCentres(float t) {
-  const float x = t / 20;
-  const float a0 = OctaveNoise(x, 0, 0.2f);
-  const float a1 = OctaveNoise(x, 22, 0.3f);
-  const float a2 = OctaveNoise(x, 62, 0.4f);
-  const float b0 = OctaveNoise(x, 12, 0.25f);
-  const float b1 = OctaveNoise(x, 32, 0.35f);
-  const float b2 = OctaveNoise(x, 42, 0.45f);
-  if (director.ropeASwing) {
-    ropeA.centre[0] = 0.8f * a0;
-    ropeA.centre[1] = 0.8f * a1;
-    ropeA.centre[2] = 0.7f * a2;
-    ropeA.PlaceRoots();
-  }
-  if (director.ropeBSwing) {
-    ropeB.centre[0] = 0.9f * b0;
-    ropeB.centre[1] = 0.8f * b1;
-    ropeB.centre[2] = 0.9f * b2;
-    ropeB.PlaceRoots();
-  }
-}
-
-bool InPointCloudWindow(float t) {
-  return t > kIntroEnd && !kBonfireGap.Holds(t) && !kSwellWindow.Holds(t) &&
-         !kFieldOnlyWindow.Holds(t) && !kFieldAgainWindow.Holds(t);
-}
-
-bool InChainWindow(float t) {
-  return kFirstChainWindow.Holds(t) || kCloseUpWindow.Holds(t) || kSlowMotionScene.Holds(t) ||
-         kChainInterlude.Holds(t) || kLastChainWindow.Holds(t);
-}
-
-// The rope layer's body runs with both layer switches on outside its gaps,
-// and in the lowered window regardless of them.
-bool RopeLayerRuns(float t) {
-  if (kFieldOnlyWindow.Holds(t) || kChainInterlude.Holds(t)) return false;
-  const bool switched = director.layerSwitch1 && director.layerSwitch2 &&
-                        !kBonfireGap.Holds(t) && !kFieldOnlyWindow.Holds(t) &&
-                        !kFieldAgainWindow.Holds(t) && !kJitteredChainWindow.Holds(t);
-  return switched || kLoweredRopeWindow.Holds(t);
 }
 
 // Text cards, greetings, the fade before the particle field returns, and the
 // end screen.
-void DrawClosingOverlays(float t) {
+void DrawClosingOverlays(const ShowState& show, float t) {
   glPushMatrix();
   for (int card = 0; card < 5; ++card) {
     const float start = kTextCardStarts[card];
@@ -298,21 +209,14 @@ void DrawClosingOverlays(float t) {
   glPushMatrix();
   glPushAttrib(kAllAttributes);
   glDisable(GL_LIGHTING);
-  for (int i = 1; i <= 14; ++i)
-    DrawTimedCard(greetings[i], static_cast<float>(1298 + i * 4.4 * 1.64), 1.968f, 3.28f, 1.968f);
-  DrawTimedCard(greetings[15], static_cast<float>(1298 + 15 * 4.4 * 1.64), 1.2f, 33, 1.2f);
+  DrawGreetingCards(show.plan, t);
   glPopAttrib();
 
   if (kFieldReturnFade.Holds(t)) FadeToBlack((t - kFieldReturnFade.from) / 6);
 
   // The end screen fades in on the wall clock, whatever the music does.
   if (t > kEndScreenAfter) {
-    if (!(scene.sceneOnceFlags & kEndScreenClockStarted)) {
-      scene.endScreenFirstTick = static_cast<float>(TickCountMs());
-      scene.sceneOnceFlags |= kEndScreenClockStarted;
-    }
-    scene.endScreenElapsed = (static_cast<float>(TickCountMs()) - scene.endScreenFirstTick) / 70;
-    const float elapsed = scene.endScreenElapsed;
+    const float elapsed = show.scene.endScreenElapsed;
     const float opacity = elapsed >= 0 ? std::min(elapsed / 120, 1.0f) : 0.0f;
     DrawTextureQuad(endScreenTexture, opacity);
   }
@@ -320,20 +224,29 @@ void DrawClosingOverlays(float t) {
 }
 }  // namespace
 
-void RenderScene() {
-  const float f = SceneFrameFactor();
-  // Before the music the loader screen has the whole frame.
-  if (!loader.loadingDone) {
-    RunLoaderScreen();
+void RunSceneDeviceSteps(ShowState& show, const FrameTime&) {
+  const ScenePlan& plan = show.plan;
+  if (plan.assetStep >= 0) LoadAssetStep(plan.assetStep);
+  if (plan.startMusic) AudioChannelPlay(musicStream, false);
+  if (!plan.particleFrame) return;
+  if (plan.restartField) RestartParticleField(show.field);
+  StepParticleField(show.field, show.scene.particleClock, show.scene.particleFrameFactor);
+}
+
+void RenderScene(const ShowState& show, const FrameTime& time) {
+  const ScenePlan& plan = show.plan;
+  if (plan.loaderFrame) {
+    DrawLoaderScreen(show.loader);
     return;
   }
-  StartMusic();
-  glGetDoublev(GL_MODELVIEW_MATRIX, scene.sceneEntryModelview);
-  SetUpSceneFrame();
-  const float t = demoTime;
+  double entryModelview[16];
+  glGetDoublev(GL_MODELVIEW_MATRIX, entryModelview);
+  const float t = time.sceneTime;
+  SetUpSceneFrame(show, t);
 
-  if (InParticleFieldWindow(t)) {
-    if (RunParticleFrame(t, f)) return;
+  if (plan.particleFrame) {
+    DrawParticleFrame(show, t);
+    if (plan.particlesOnly) return;
   }
 
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
@@ -342,33 +255,32 @@ void RenderScene() {
   glEnable(GL_LIGHT1);
   SetStandardLights();
 
-  if (!kCloseUpWindow.Holds(t)) FollowRopeCentres(t);
-  SetUpLayers(t);
-  if (InOrbitWindow(t)) OrbitCamera(t);
-  if (InSoftBodyWindow(t)) DrawSoftBodyLayer(t, f);
+  if (!kCloseUpWindow.Holds(t)) FollowRopeCentres(plan, t);
+  SetUpLayers(show.director, t);
+  if (InOrbitWindow(t)) OrbitCamera(plan.centreA, t);
+  if (InSoftBodyWindow(t)) DrawSoftBodyLayer(show, t);
 
   glDisable(GL_TEXTURE_2D);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
-  if (kWireWindow.Holds(t)) DrawWireLayer(f);
-  if (InPulseWindow(t)) DrawPulseFigures(f);
+  if (kWireWindow.Holds(t)) DrawWireLayer(show, t);
+  if (InPulseWindow(t)) DrawPulseFigures(show, t);
 
   glDisable(GL_CULL_FACE);
   // A zero x of the centre makes this a turn about a zero axis.
   if (t < 450 || kLateTurnWindow.Holds(t))
-    glRotatef(35, 0, static_cast<float>(ropeA.centre[0]), 0);
+    glRotatef(35, 0, static_cast<float>(plan.centreA[0]), 0);
   glDisable(GL_LINE_SMOOTH);
 
-  if (InPictureFlashWindow(t, demoTimeDouble)) {
+  if (InPictureFlashWindow(t, time.SceneTimeExact())) {
     glPushMatrix();
-    ApplyTurn(director.turnIndexC);
-    DrawPictureFlash();
+    ApplyTurn(show.director.turnIndexC);
+    DrawPictureFlash(show.director, plan, t);
     glPopMatrix();
   }
 
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_DEPTH_TEST);
-  DriftRopeCentres(t);
 
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_LIGHTING);
@@ -377,7 +289,7 @@ void RenderScene() {
   if (InPointCloudWindow(t)) {
     glPushMatrix();
     glDisable(GL_TEXTURE_2D);
-    DrawPointCloud();
+    DrawPointCloud(show.pointCloud, plan.cloud, t);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_LIGHTING);
     glPopMatrix();
@@ -387,12 +299,11 @@ void RenderScene() {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_TEXTURE_2D);
   // In its first arrangement the chain leaves the caller's matrix behind.
-  if (InChainWindow(t)) DrawIcosahedronChain();
+  if (InChainWindow(t)) DrawIcosahedronChain(plan, t, entryModelview);
 
-  scene.currentRopeTexture = pictureTable[kRopePicture];
   glPushAttrib(kAllAttributes);
-  if (RopeLayerRuns(t)) DrawRopeLayer();
+  if (RopeLayerRuns(show.director, t)) DrawRopeLayer(show, t, time.SceneTimeExact());
   glPopAttrib();
 
-  DrawClosingOverlays(t);
+  DrawClosingOverlays(show, t);
 }

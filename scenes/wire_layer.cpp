@@ -8,40 +8,20 @@
 
 #include <cmath>
 
-#include "core/random.h"
 #include "core/timeline.h"
-#include "objects/program_objects.h"
+#include "objects/object_draw.h"
 #include "scenes/layers.h"
-#include "scenes/scene_state.h"
 
-WireLayerState wireLayer;
 
 namespace {
 // Grey level of every line figure.
 constexpr float kLineGrey = 0.9462890625f;
 
-// How long each pulse figure lives after its key, in demo-time units.
-constexpr float kNestWindow = 80.5f;
-constexpr float kRingWindow = 4.5f;
-constexpr float kWideRingWindow = 3.5f;
-constexpr double kWideRingFade = 4.5;  // the wide ring fades as if it lived 4.5
-constexpr float kFrameWindow = 4.5f;
-constexpr float kBeamWindow = 4.5f;
-constexpr float kChevronWindow = 9.5f;
-
-// Advances a pulse stamp by the frame factor and tells whether its figure
-// draws this frame. A stamp whose figure has expired is set to 0; while T is
-// not past the window length nothing but the advance happens.
-bool AdvancePulse(float& stamp, float window, float f) {
-  stamp += f;
-  if (!(demoTime > window)) return false;
-  if (demoTime - stamp < window) return true;
-  stamp = 0;
-  return false;
-}
+// The wide ring fades as if it lived 4.5, though it lives 3.5.
+constexpr double kWideRingFade = 4.5;
 
 // Distance of a stamp from the demo time, in double precision.
-double PulseAge(float stamp) { return std::fabs(demoTimeDouble - stamp); }
+double PulseAge(float stamp, float t) { return std::fabs(static_cast<double>(t) - stamp); }
 
 // Outline of a downward triangle as one closed line strip.
 void DrawTriangleOutline() {
@@ -60,14 +40,14 @@ void RotateChevron(float random, double k) {
 
 // Eight nested triangles, each scaled again relative to the one before; they
 // start large, dark and transparent and brighten and shrink with age.
-void DrawTriangleNest(float f) {
+void DrawTriangleNest(const DirectorState& director, const ScenePlan& plan, float t) {
   glPushMatrix();
   glScalef(director.pulseDLevel, director.pulseDLevel, director.pulseDLevel);
   glTranslatef(0, -0.3f, 0);
   glLineWidth(2);
-  if (AdvancePulse(director.pulseDStamp, kNestWindow, f)) {
-    const double r = PulseAge(director.pulseDStamp) / 80.5;
-    const float alpha = (demoTime >= 60 && demoTime < 130) ? 0.8f : 0.7f;
+  if (plan.pulseShown[kTriangleNest]) {
+    const double r = PulseAge(director.pulseDStamp, t) / 80.5;
+    const float alpha = (t >= 60 && t < 130) ? 0.8f : 0.7f;
     const float grey = static_cast<float>(r * kLineGrey);
     for (int i = 0; i < 8; ++i) {
       glScalef(static_cast<float>(2.7 - 1.3 * r), static_cast<float>(2.6 - 1.3 * r),
@@ -80,48 +60,48 @@ void DrawTriangleNest(float f) {
 }
 
 // A white ring of radius about 2 that contracts slightly as it fades.
-void DrawRingPulse(float f) {
+void DrawRingPulse(const DirectorState& director, const ScenePlan& plan, float t) {
   glPushMatrix();
   glScalef(director.pulseBLevel, director.pulseBLevel, director.pulseBLevel);
   glLineWidth(4);
-  if (AdvancePulse(director.pulseBStamp, kRingWindow, f)) {
-    const double s = 1 - PulseAge(director.pulseBStamp) / 4.5;
+  if (plan.pulseShown[kRingPulse]) {
+    const double s = 1 - PulseAge(director.pulseBStamp, t) / 4.5;
     const float v = static_cast<float>(0.1 * s);
     glColor4f(0, 0, 0, 0.4f);
-    DrawRing(1.99f - v);
-    DrawRing(2.01f - v);
+    DrawRing(1.99f - v, t);
+    DrawRing(2.01f - v, t);
     const float grey = static_cast<float>(s * kLineGrey);
     glColor4f(grey, grey, grey, static_cast<float>(s));
-    DrawRing(2 - v);
+    DrawRing(2 - v, t);
   }
   glPopMatrix();
 }
 
 // A ring of radius about 3 that opens out as it fades; it lives 3.5 units but
 // fades at the rate of a 4.5-unit figure, so it vanishes before reaching 0.
-void DrawWideRingPulse(float f) {
+void DrawWideRingPulse(const DirectorState& director, const ScenePlan& plan, float t) {
   glPushMatrix();
   glScalef(director.pulseALevel, director.pulseALevel, director.pulseALevel);
   glLineWidth(4);
-  if (AdvancePulse(director.pulseAStamp, kWideRingWindow, f)) {
-    const double s = 1 - PulseAge(director.pulseAStamp) / kWideRingFade;
+  if (plan.pulseShown[kWideRingPulse]) {
+    const double s = 1 - PulseAge(director.pulseAStamp, t) / kWideRingFade;
     const float v = static_cast<float>(0.7 * s);
     glColor4f(0, 0, 0, 0.4f);
-    DrawRing(2.99f - v);
-    DrawRing(3.01f - v);
+    DrawRing(2.99f - v, t);
+    DrawRing(3.01f - v, t);
     glColor4f(kLineGrey, kLineGrey, kLineGrey, static_cast<float>(s));
-    DrawRing(3 - v);
+    DrawRing(3 - v, t);
   }
   glPopMatrix();
 }
 
 // One grey triangle between two black ones, growing as it fades.
-void DrawTriangleFrame(float f) {
+void DrawTriangleFrame(const DirectorState& director, const ScenePlan& plan, float t) {
   glPushMatrix();
   glLineWidth(3);
-  if (AdvancePulse(director.pulseEStamp, kFrameWindow, f)) {
+  if (plan.pulseShown[kTriangleFrame]) {
     glEnable(GL_BLEND);
-    const float s = static_cast<float>(1 - PulseAge(director.pulseEStamp) / 4.5);
+    const float s = static_cast<float>(1 - PulseAge(director.pulseEStamp, t) / 4.5);
     const float size = 0.46f - 0.3f * s;
     glScalef(size, size, size);
     glScalef(1.66f, 1.6f, 1.6f);
@@ -143,17 +123,16 @@ void DrawTriangleFrame(float f) {
 }
 
 // A line from the centre in a new random direction every frame.
-void DrawBeam(float f) {
+void DrawBeam(const DirectorState& director, const ScenePlan& plan, float t) {
   glPushMatrix();
   glScalef(director.pulseBLevel, director.pulseBLevel, director.pulseBLevel);
   glLineWidth(3);
-  if (AdvancePulse(director.pulseCStamp, kBeamWindow, f)) {
-    const double s = 1 - PulseAge(director.pulseCStamp) / 4.5;
+  if (plan.pulseShown[kBeam]) {
+    const double s = 1 - PulseAge(director.pulseCStamp, t) / 4.5;
     const float grey = static_cast<float>(s * kLineGrey);
     glColor4f(grey, grey, grey, static_cast<float>(s));
-    // The vertical offset takes the first draw, the horizontal the second.
-    const double up = RandomUnit();
-    const double across = RandomUnit();
+    const double up = plan.beamUp;
+    const double across = plan.beamAcross;
     glBegin(GL_LINES);
     glVertex3f(0, 0, 0);
     glVertex3f(static_cast<float>((across - 0.5) * 4), static_cast<float>((up - 0.5) * 5), 0);
@@ -163,11 +142,11 @@ void DrawBeam(float f) {
 }
 
 // Two stacked arrow heads (a black rim under a grey one) at a random angle.
-void DrawChevronPair(float f) {
-  if (!AdvancePulse(director.pulseFStamp, kChevronWindow, f)) return;
+void DrawChevronPair(const DirectorState& director, const ScenePlan& plan, float t) {
+  if (!plan.pulseShown[kChevronPair]) return;
   glColor4f(1, 1, 1, 1);
   glPushMatrix();
-  const double k = 1 - PulseAge(director.pulseFStamp) * 0.1 / 9.5;
+  const double k = 1 - PulseAge(director.pulseFStamp, t) * 0.1 / 9.5;
   RotateChevron(director.pulseFRandom, k);
   glScalef(3, 0.5f, 1);
   glColor4f(0, 0, 0, 0.4f);
@@ -183,13 +162,13 @@ void DrawChevronPair(float f) {
 // A small arrow head that slides along its direction. Its strength e uses the
 // signed age T - stamp, which is negative just after the key (the stamp runs
 // ahead of T), so e starts above 1 and the arrow starts behind the centre.
-void DrawSlidingChevron(float f) {
-  if (!AdvancePulse(director.pulseGStamp, kChevronWindow, f)) return;
-  const float d = demoTime - director.pulseGStamp;
+void DrawSlidingChevron(const DirectorState& director, const ScenePlan& plan, float t) {
+  if (!plan.pulseShown[kSlidingChevron]) return;
+  const float d = t - director.pulseGStamp;
   const float e = 1 - d / 9.5f;
   glColor4f(e, e, e, 1);
   glPushMatrix();
-  const double k = 1 - PulseAge(director.pulseGStamp) * 0.1 / 9.5;
+  const double k = 1 - PulseAge(director.pulseGStamp, t) * 0.1 / 9.5;
   RotateChevron(director.pulseGRandom, k);
   glTranslatef(0.5f - 0.5f * e, 0, 0);
   const float grey = static_cast<float>(k * kLineGrey * e);
@@ -208,12 +187,12 @@ void DrawWireIcosahedron(float size) {
   glPopMatrix();
 }
 
-void DrawRing(float radius) {
+void DrawRing(float radius, float t) {
   glBegin(GL_LINE_LOOP);
   for (int k = 0; k <= 720; k += 8) {
     const float a = k * 3.1415f / 180;
     // The radius flickers with the fraction of the demo time, shifted along the ring.
-    const float v = demoTime + (k / 2) * 36.0f / 360;
+    const float v = t + (k / 2) * 36.0f / 360;
     const float r = (v - std::floor(v)) * 0.01f + radius;
     glVertex2d(std::cos(a) * r, std::sin(a) * r * 1.2);
   }
@@ -228,49 +207,29 @@ void DrawChevron(float x) {
   glEnd();
 }
 
-void DrawWireLayer(float f) {
+void DrawWireLayer(const ShowState& show, float t) {
+  const WireLayerState& wire = show.wireLayer;
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_LIGHTING);
   glEnable(GL_LIGHT0);
   EnableColorMaterial();
   glPushMatrix();
-  // The brightness chosen in the previous frame.
-  const float b = wireLayer.brightness;
+  const float b = show.plan.wireBrightness;
   glColor4f(0.9f * b, 0.93f * b, 0.94f * b, 0.5f * b);
-  glRotatef(0.2f * demoTime, 0.3f, 0.2f, 0.1f);
+  glRotatef(0.2f * t, 0.3f, 0.2f, 0.1f);
   glScalef(1, 1.2f, 1);
-  if (demoTime > 240) wireLayer.turn1 += 0.094f * f;
-  glRotatef(wireLayer.turn1, 0, 1, 0);
-
-  // Timer 1 only wraps; timer 2 picks new sizes, timer 3 a new brightness.
-  wireLayer.timer1 += f;
-  wireLayer.timer2 += f;
-  wireLayer.timer3 += f;
-  if (wireLayer.timer1 > 23.3) wireLayer.timer1 = 0;
-  if (wireLayer.timer2 > 30) {
-    wireLayer.timer2 = 0;
-    wireLayer.size1 = static_cast<float>((RandomUnit() - 0.5) * 3.5);
-    wireLayer.size2 = static_cast<float>((RandomUnit() - 0.5) * 3.2);
-  }
-  if (wireLayer.timer3 > 5) {
-    wireLayer.timer3 = 0;
-    wireLayer.brightness = static_cast<float>((RandomUnit() - 0.5) * 0.2 + 0.5);
-  }
-
-  if (demoTime < 300) {
-    DrawWireIcosahedron(wireLayer.size2 + 1.4f);
-    wireLayer.turn2 += 0.8f * f;
-    glRotatef(wireLayer.turn2, 1, 0.3f, 0.4f);
-    DrawWireIcosahedron(wireLayer.size1 + 1.3f);
-    // Before 300 the brightness flickers every frame.
-    wireLayer.brightness = static_cast<float>((RandomUnit() - 0.5) * 0.1 + 0.86);
-  } else if (demoTime < 400) {
-    DrawWireIcosahedron(wireLayer.size2 + 2.3f);
-  } else if (demoTime < 630) {
-    glRotatef(0.4f * demoTime, -0.3f, 0.4f, 0.4f);
+  glRotatef(wire.turn1, 0, 1, 0);
+  if (t < 300) {
+    DrawWireIcosahedron(wire.size2 + 1.4f);
+    glRotatef(wire.turn2, 1, 0.3f, 0.4f);
+    DrawWireIcosahedron(wire.size1 + 1.3f);
+  } else if (t < 400) {
+    DrawWireIcosahedron(wire.size2 + 2.3f);
+  } else if (t < 630) {
+    glRotatef(0.4f * t, -0.3f, 0.4f, 0.4f);
     glScalef(4, 4, 4);
     glRotatef(130, 0, 1, 0.1f);
-    DrawWireBody();  // in the colour set above
+    DrawSpringLines(show.wireBody);  // in the colour set above
   }
   glPopMatrix();
 }
@@ -279,17 +238,19 @@ void ApplyTurn(int turnIndex) {
   if (turnIndex >= 1 && turnIndex <= 3) glRotatef(90.0f * turnIndex, 0, 1, 0);
 }
 
-void DrawPulseFigures(float f) {
+void DrawPulseFigures(const ShowState& show, float t) {
+  const DirectorState& director = show.director;
+  const ScenePlan& plan = show.plan;
   // No push: the turn stays in force for the rest of the frame.
   ApplyTurn(director.turnIndexB);
-  DrawTriangleNest(f);
-  DrawRingPulse(f);
-  DrawWideRingPulse(f);
-  DrawTriangleFrame(f);
-  DrawBeam(f);
+  DrawTriangleNest(director, plan, t);
+  DrawRingPulse(director, plan, t);
+  DrawWideRingPulse(director, plan, t);
+  DrawTriangleFrame(director, plan, t);
+  DrawBeam(director, plan, t);
   glEnable(GL_BLEND);
   glDisable(GL_DEPTH_TEST);
   glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-  DrawChevronPair(f);
-  DrawSlidingChevron(f);
+  DrawChevronPair(director, plan, t);
+  DrawSlidingChevron(director, plan, t);
 }

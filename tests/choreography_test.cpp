@@ -14,9 +14,6 @@
 #include <sstream>
 #include <string>
 
-#include "core/timeline.h"
-#include "objects/program_objects.h"
-#include "runtime/director.h"
 #include "runtime/key_track.h"
 #include "tools/assetgen/music_score.h"
 
@@ -30,18 +27,6 @@ int LoadCommittedTrack() {
   const int count = LoadKeyTrack(kKeysPath);
   if (count < kKeyTrackSize) keyTrackTimes[count] = kKeyTrackEnd;
   return count;
-}
-
-// Replays the loaded track at 30 frames a second up to endSeconds.
-template <typename Frame>
-void Replay(double endSeconds, Frame frame) {
-  for (long n = 0; n / 30.0 < endSeconds; ++n) {
-    const float seconds = float(n / 30.0);
-    demoTime = seconds * 10.0f;
-    demoTimeDouble = demoTime;
-    ReplayKeyTrack(seconds);
-    frame(seconds);
-  }
 }
 
 TEST(Performance, CommittedKeysAreTheGeneratorOutputAndLoadAsComposed) {

@@ -74,11 +74,7 @@ class Passes : public ::testing::Test {
     EnsureRenderObjects();
     testgl::ResetState();
   }
-  void TearDown() override {
-    testgl::ResetState();
-    demoTime = 0;
-    overlaySwitchTime = 0;
-  }
+  void TearDown() override { testgl::ResetState(); }
 };
 
 // The scene of the composition frames: orange over the top half of the
@@ -140,19 +136,19 @@ TEST_F(Passes, ComposesEachWindowFromTheSceneTexture) {
   loaderFrameTexture = testgl::MakeTexture(1, 2, {0, 0, 0, 255, 255, 255, 255, 255});
   postTextures[2] = testgl::PlainTexture(0, 255, 0);
   postTextures[5] = testgl::PlainTexture(255, 0, 255);
-  loader = LoaderState{};  // the loader's first frames draw nothing into the scene
+  ShowState frames;  // in its loader: the loader's first frames draw nothing into the scene
 
   for (const Window& w : kWindows) {
     Fill(targets.sceneTexture, SceneColour);
     Fill(targets.radTexture, RadColour);
     AudioSetVirtualPosition(w.seconds);
-    demoClock = static_cast<float>(w.seconds);  // a frame factor of 1
-    flashLayer1 = {2, 0};
-    flashLayer2 = {5, 0};
-    overlaySwitchTime = static_cast<float>(w.seconds * 10) - w.switchBack;
+    frames.clock.demoClock = static_cast<float>(w.seconds);  // a frame factor of 1
+    frames.composition.flashLayer1 = {2, 0};
+    frames.composition.flashLayer2 = {5, 0};
+    frames.composition.overlaySwitchTime = static_cast<float>(w.seconds * 10) - w.switchBack;
     testgl::ResetState();
     const GLuint before = targets.sceneTexture;
-    DrawFrame();
+    DrawFrame(frames, NextFrameTime(frames.clock, static_cast<float>(w.seconds), TickCountMs()));
     // Every window but the copy runs one pass inside the render target, which
     // draws into the other colour buffer and takes its name.
     EXPECT_EQ(targets.sceneTexture != before, w.seconds != 0) << w.name;
@@ -170,8 +166,6 @@ TEST_F(Passes, ComposesEachWindowFromTheSceneTexture) {
   AudioStreamFree(musicStream);
   musicStream = 0;
   TicksUseRealClock();
-  loader = LoaderState{};
-  flashLayer1 = flashLayer2 = FlashLayer{};
   panelTexture = savedPanel, loaderFrameTexture = savedLoader;
   postTextures[2] = savedPost2, postTextures[5] = savedPost5;
 }

@@ -20,15 +20,23 @@ namespace {
 
 TEST(Random, DrawsMatchTheStandardGeneratorAndUnitsLieBelowOne) {
   for (uint32_t seed : {38u, 1u, 4000000000u}) {
-    RandomSeed(seed);
+    Mt19937State g;
+    RandomSeed(g, seed);
     std::mt19937 reference(seed);
-    for (int i = 0; i < 2000; ++i) ASSERT_EQ(RandomU32(), reference()) << seed << " draw " << i;
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(RandomU32(g), reference()) << seed << " draw " << i;
     for (int i = 0; i < 2000; ++i) {
-      const double u = RandomUnit();
+      const double u = RandomUnit(g);
       ASSERT_EQ(u, std::ldexp(double(reference()), -32));
       ASSERT_LT(u, 1.0);
     }
+    // Skipping draws and taking them leave the generator alike.
+    Mt19937State skipped = g;
+    SkipRandom(skipped, 1000);
+    for (int i = 0; i < 1000; ++i) RandomU32(g);
+    ASSERT_EQ(RandomU32(skipped), RandomU32(g)) << seed;
   }
+  Mt19937State unseeded;
+  EXPECT_EQ(RandomU32(unseeded), std::mt19937(5489u)());
 }
 
 // The second stream is the C library's rand() as a value: the same sequence
@@ -45,11 +53,12 @@ TEST(Random, SecondStreamIsTheLibraryRandAndCopiesGoOnAlike) {
   }
   srand(1);
   const int first = rand();
-  RandSeed(1000);
-  RandNext();
-  RandSeed(1);
-  EXPECT_EQ(RandNext(), first);
-  EXPECT_EQ(rand(), LibcRandomNext(showRand)) << "the show's stream leaves the library's alone";
+  LibcRandom r = LibcRandomSeeded(1000);
+  LibcRandomNext(r);
+  r = LibcRandomSeeded(1);
+  EXPECT_EQ(LibcRandomNext(r), first);
+  EXPECT_EQ(rand(), LibcRandomNext(r)) << "the show's stream leaves the library's alone";
+  EXPECT_EQ(Rand15(r), rand() & 0x7FFF);
 }
 
 TEST(Ticks, VirtualTicksRoundToTheMillisecondAndRealTicksAdvance) {

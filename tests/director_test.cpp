@@ -14,7 +14,7 @@
 
 #include "core/random.h"
 #include "core/timeline.h"
-#include "objects/program_objects.h"
+#include "scenes/show_state.h"
 #include "runtime/key_track.h"
 
 namespace {
@@ -120,6 +120,7 @@ void ExpectPose(const CRopeObject& rope, const Pose& move, bool zero) {
 }
 
 TEST(Director, EveryKeyChangesWhatItsRowSaysAndNothingElse) {
+  ShowState show;
   for (const KeyRow& row : kKeys) {
     const int key = row.key;
     SCOPED_TRACE(testing::Message() << "key " << key << " (" << char(key) << ")");
@@ -128,34 +129,31 @@ TEST(Director, EveryKeyChangesWhatItsRowSaysAndNothingElse) {
     start.turnIndexB = 3, start.turnIndexC = 1;
     start.textureStep = 26;
     if (row.start) row.start(start);
-    director = start;
-    demoTime = kNow;
-    demoTimeDouble = kNow;
-    StartRope(ropeA);
-    StartRope(ropeB);
-    const Vec3d rootA = ropeA.grid[0][9]->position, rootB = ropeB.grid[0][9]->position;
-    RandomSeed(38);
-    RandSeed(9);
+    show.director = start;
+    show.clock.demoTime = kNow;
+    StartRope(show.ropeA);
+    StartRope(show.ropeB);
+    const Vec3d rootA = show.ropeA.grid[0][9]->position, rootB = show.ropeB.grid[0][9]->position;
+    RandomSeed(show.generator, 38);
+    show.rand = LibcRandomSeeded(9);
 
-    HandleKey(row.key);
+    HandleKey(show, row.key);
 
     DirectorState expected = start;
     if (row.expect) row.expect(expected);
-    EXPECT_EQ(std::memcmp(&director, &expected, sizeof expected), 0);
-    ExpectPose(ropeA, row.a, row.zeroCentres);
-    ExpectPose(ropeB, row.b, row.zeroCentres);
-    EXPECT_EQ(Length(ropeA.grid[0][9]->position - rootA) > 1e-9, row.reseatA);
-    EXPECT_EQ(Length(ropeB.grid[0][9]->position - rootB) > 1e-9, row.reseatB);
+    EXPECT_EQ(std::memcmp(&show.director, &expected, sizeof expected), 0);
+    ExpectPose(show.ropeA, row.a, row.zeroCentres);
+    ExpectPose(show.ropeB, row.b, row.zeroCentres);
+    EXPECT_EQ(Length(show.ropeA.grid[0][9]->position - rootA) > 1e-9, row.reseatA);
+    EXPECT_EQ(Length(show.ropeB.grid[0][9]->position - rootB) > 1e-9, row.reseatB);
     std::mt19937 reference(38);
     for (int k = 0; k < row.unitDraws; ++k) reference();
-    EXPECT_EQ(RandomU32(), reference()) << "unit draws";
-    const int afterKey = RandNext();
+    EXPECT_EQ(RandomU32(show.generator), reference()) << "unit draws";
+    const int afterKey = LibcRandomNext(show.rand);
     srand(9);
     for (int k = 0; k < row.randDraws; ++k) rand();
     EXPECT_EQ(afterKey, rand()) << "rand draws";
   }
-  StartRope(ropeA);
-  StartRope(ropeB);
 }
 
 int Load(const std::string& text) {
@@ -242,28 +240,30 @@ TEST(KeyTrack, TheCommittedPerformanceLoadsWhole) {
 
 TEST(KeyTrack, ReplayFiresEachEntryOnceAfterItsTimeInFileOrder) {
   Load("^ 0\n& 2\n* 2\nz -5\n  1 0\n");
-  director = DirectorState{};
-  ReplayKeyTrack(0);  // only the negative time has passed
+  ShowState show;
+  const DirectorState& director = show.director;
+  ReplayKeyTrack(show, 0);  // only the negative time has passed
   EXPECT_EQ(director.fieldOfView, 65);
-  EXPECT_EQ(keyTrackTimes[3], kKeyFired);
-  EXPECT_EQ(keyTrackTimes[0], 0.0f);
-  ReplayKeyTrack(2);  // 2 has not passed at 2
+  EXPECT_TRUE(show.keysFired[3]);
+  EXPECT_FALSE(show.keysFired[0]);
+  EXPECT_EQ(keyTrackTimes[3], -5.0f);  // the track itself stays as read
+  ReplayKeyTrack(show, 2);  // 2 has not passed at 2
   EXPECT_EQ(director.fieldOfView, 20);
   EXPECT_EQ(director.pulseALevel, 0.2f);
-  ReplayKeyTrack(2.5f);
+  ReplayKeyTrack(show, 2.5f);
   EXPECT_EQ(director.fieldOfView, 80);  // & then *
-  director.fieldOfView = 1;
-  ReplayKeyTrack(3);
+  show.director.fieldOfView = 1;
+  ReplayKeyTrack(show, 3);
   EXPECT_EQ(director.fieldOfView, 1);
   // A blank is consumed without effect; the end mark stops the scan.
   Load(" 1\n^ 1\n& 1\n");
   keyTrackTimes[2] = kKeyTrackEnd;
-  director = DirectorState{};
-  demoTimeDouble = 99;
-  ReplayKeyTrack(5);
-  EXPECT_EQ(director.beatTime, 0);
-  EXPECT_EQ(director.fieldOfView, 20);
-  EXPECT_EQ(keyTrackTimes[0], kKeyFired);
+  ShowState fresh;
+  fresh.clock.demoTime = 99;
+  ReplayKeyTrack(fresh, 5);
+  EXPECT_EQ(fresh.director.beatTime, 0);
+  EXPECT_EQ(fresh.director.fieldOfView, 20);
+  EXPECT_TRUE(fresh.keysFired[0]);
 }
 
 TEST(KeyTrack, RecordedLiveKeysReplayToTheSameState) {
@@ -277,25 +277,24 @@ TEST(KeyTrack, RecordedLiveKeysReplayToTheSameState) {
     float seconds;
   } presses[] = {{'^', 0.5f}, {'{', 1.25f}, {' ', 1.5f}, {'8', 2.0f},
                  {'1', 2.75f}, {'A', 3.0f}, {'-', 3.5f}, {'\n', 3.6f}};
-  director = DirectorState{};
+  ShowState show;
   for (const auto& p : presses) {
-    demoTimeDouble = p.seconds * 10;
+    show.clock.demoTime = p.seconds * 10;
     RecordLiveKey(p.key, p.seconds);
-    HandleKey(p.key);
+    HandleKey(show, p.key);
   }
   EXPECT_TRUE(FinishKeyRecording());
-  const DirectorState live = director;
+  const DirectorState live = show.director;
   ASSERT_EQ(LoadKeyTrack(path.c_str()), 6);  // blanks are not recorded
-  director = DirectorState{};
+  ShowState replay;
+  DirectorState& director = replay.director;
   for (float s = 0; s < 5; s += 0.01f) {
-    demoTimeDouble = s * 10;
-    ReplayKeyTrack(s);
+    replay.clock.demoTime = s * 10;
+    ReplayKeyTrack(replay, s);
   }
   EXPECT_NEAR(director.pulseAStamp, live.pulseAStamp, 0.2);  // stamps within a frame
   EXPECT_NEAR(director.beatTime, live.beatTime, 0.2);
   director.pulseAStamp = live.pulseAStamp, director.beatTime = live.beatTime;
   EXPECT_EQ(std::memcmp(&director, &live, sizeof live), 0);
-  StartRope(ropeA);
-  StartRope(ropeB);
 }
 }  // namespace

@@ -26,7 +26,8 @@ TEST(Composition, CopyAtZeroThenTheOpenWindows) {
 TEST(FlashLayers, PicksNeverRepeatAndFollowTheUnitDraws) {
   // Each pick is floor(12 u) of the next unit draw, drawn again while it
   // equals the previous choice.
-  RandomSeed(38);
+  Mt19937State generator;
+  RandomSeed(generator, 38);
   std::mt19937 reference(38);
   std::set<int> seen;
   int previous = 0;
@@ -34,7 +35,7 @@ TEST(FlashLayers, PicksNeverRepeatAndFollowTheUnitDraws) {
     int expected;
     do expected = int(std::floor(std::ldexp(double(reference()), -32) * kFlashTextureCount));
     while (expected == previous);
-    const int choice = PickFlashChoice(previous);
+    const int choice = PickFlashChoice(generator, previous);
     ASSERT_EQ(choice, expected) << i;
     seen.insert(choice);
     previous = choice;
@@ -42,24 +43,36 @@ TEST(FlashLayers, PicksNeverRepeatAndFollowTheUnitDraws) {
   EXPECT_EQ(seen.size(), size_t(kFlashTextureCount));
 }
 
+// The composition's step in the flash window: at frame factor 1, layer 1
+// re-picks on its 21st frame (20 is not above the limit), layer 2 on its
+// 31st; layer 1's pass sees the switch time before layer 2's step.
 TEST(FlashLayers, TimersRePickOnceAboveTheirLimits) {
-  flashLayer1 = FlashLayer();
-  flashLayer2 = FlashLayer();
-  RandomSeed(38);
-  // At frame factor 1, layer 1 re-picks on its 21st frame (20 is not above
-  // the limit), layer 2 on its 31st.
+  ShowState show;
+  RandomSeed(show.generator, 38);
+  const CompositionState& c = show.composition;
   for (int frame = 1; frame <= 31; ++frame) {
-    const float t = 200 + frame;
-    EXPECT_EQ(AdvanceFlashLayer(flashLayer1, kFlashLimit1, 1.0f, t), frame == 21) << frame;
+    FrameTime time;
+    time.frameFactor = 1;
+    time.demoTime = 200 + frame;
+    const FlashLayer before1 = c.flashLayer1, before2 = c.flashLayer2;
+    StepComposition(show, time);
+    EXPECT_EQ(c.flashLayer1.choice != before1.choice, frame == 21) << frame;
+    EXPECT_EQ(c.flashLayer2.choice != before2.choice, frame == 31) << frame;
     if (frame == 21) {
-      EXPECT_EQ(overlaySwitchTime, t);
+      EXPECT_EQ(c.layer1SwitchTime, time.demoTime);
     }
-    EXPECT_EQ(AdvanceFlashLayer(flashLayer2, kFlashLimit2, 1.0f, t), frame == 31) << frame;
+    if (frame == 31) {
+      EXPECT_EQ(c.layer1SwitchTime, 221.0f);  // layer 2's re-pick comes after layer 1's pass
+    }
   }
-  EXPECT_EQ(overlaySwitchTime, 231.0f);
-  EXPECT_EQ(flashLayer1.timer, 10.0f);
-  flashLayer1 = FlashLayer();
-  flashLayer2 = FlashLayer();
+  EXPECT_EQ(c.overlaySwitchTime, 231.0f);
+  EXPECT_EQ(c.flashLayer1.timer, 10.0f);
+  // Outside the flash window the layers rest.
+  const CompositionState rested = c;
+  FrameTime outside;
+  outside.demoTime = 500;
+  StepComposition(show, outside);
+  EXPECT_EQ(c.flashLayer1.timer, rested.flashLayer1.timer);
 }
 
 // The picture keeps its 16:9 shape, centred between bars where the window's

@@ -40,12 +40,29 @@ GLuint MakeTexture(int width, int height, const std::vector<unsigned char>& rgba
   return name;
 }
 
-int DrawsSinceSeed(int limit) {
-  const uint32_t next = RandomU32();
+int DrawsSinceSeed(Mt19937State& generator, int limit) {
+  const uint32_t next = RandomU32(generator);
   std::mt19937 reference(38);
   for (int n = 0; n <= limit; ++n)
     if (reference() == next) return n;
   return -1;
+}
+
+namespace {
+// The two bodies as start-up loads them, read once by main.
+CSoftObject* loadedSoftBody = nullptr;
+CSoftObject* loadedWireBody = nullptr;
+}  // namespace
+
+ShowState StartedShow() {
+  ShowState show;
+  show.softBody = *loadedSoftBody;
+  show.wireBody = *loadedWireBody;
+  RandomSeed(show.generator, 38);
+  ScatterPointCloud(show.pointCloud, show.rand);
+  show.loader.loadingDone = show.loader.musicStarted = 1;
+  show.plan.loaderFrame = false;
+  return show;
 }
 
 GLuint PrimitivesGenerated(const std::function<void()>& draw) {
@@ -86,7 +103,10 @@ int main(int argc, char** argv) {
     std::perror(KELVANE_RUN_DIR);
     return 1;
   }
-  LoadProgramMeshes();
+  static CSoftObject softBody, wireBody;
+  LoadProgramMeshes(softBody, wireBody);
+  testgl::loadedSoftBody = &softBody;
+  testgl::loadedWireBody = &wireBody;
   glutInit(&argc, argv);
   glutInitWindowSize(testgl::kWidth, testgl::kHeight);
   glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);

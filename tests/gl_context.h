@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+#include "scenes/show_state.h"
+
 namespace testgl {
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
@@ -18,9 +20,12 @@ std::array<int, 4> ReadPixel(int x, int y);
 GLuint PlainTexture(int r, int g, int b);
 // A small RGBA texture, nearest filtering, rows given first (t = 0) row first.
 GLuint MakeTexture(int width, int height, const std::vector<unsigned char>& rgba);
-// Outputs the shared generator has given since RandomSeed(38), found against
+// Outputs a generator has given since it was seeded with 38, found against
 // a reference generator; -1 when more than `limit`. Takes one output itself.
-int DrawsSinceSeed(int limit = 20000);
+int DrawsSinceSeed(Mt19937State& generator, int limit = 20000);
+// A show state as start-up leaves it (both meshes loaded, generator seeded
+// with 38, the cloud scattered), past its loader.
+ShowState StartedShow();
 // Primitives GL generated while draw ran.
 GLuint PrimitivesGenerated(const std::function<void()>& draw);
 // Back to a neutral state between tests: default framebuffer, identity

@@ -13,6 +13,7 @@
 #include "scenes/layers.h"
 #include "scenes/scene_lights.h"
 #include "scenes/scene_state.h"
+#include "scenes/scene_steps.h"
 #include "tests/gl_context.h"
 
 namespace {
@@ -23,9 +24,8 @@ constexpr int kClearLevel = 128;
 // (moved off the identity so the test can tell them apart) as the scene entry
 // matrix, pushes as the display callback does, and builds the scene's
 // transforms and the state the chain is called with.
-void SetUpSceneFrame(float t) {
+void SetUpSceneFrame(double entryModelview[16]) {
   testgl::ResetState();
-  demoTime = t;
   glClearColor(kClearLevel / 255.0f, kClearLevel / 255.0f, kClearLevel / 255.0f, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_PROJECTION);
@@ -34,7 +34,7 @@ void SetUpSceneFrame(float t) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glTranslatef(0.001f, -0.002f, 0.003f);
-  glGetDoublev(GL_MODELVIEW_MATRIX, scene.sceneEntryModelview);
+  glGetDoublev(GL_MODELVIEW_MATRIX, entryModelview);
   glPushMatrix();
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
   glEnable(GL_LIGHTING);
@@ -59,23 +59,23 @@ void EndSceneFrame() {
 struct ChainCall {
   int draws = -1;
   GLint depthBefore = 0, depthAfter = 0;
-  double before[16], after[16];
+  double entry[16], before[16], after[16];
 };
 
 ChainCall CallChain(float t) {
   ChainCall c;
-  SetUpSceneFrame(t);
-  RandomSeed(38);
+  SetUpSceneFrame(c.entry);
+  Mt19937State generator;
+  RandomSeed(generator, 38);
+  ScenePlan plan;
+  StepChain(generator, t, plan);
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &c.depthBefore);
   glGetDoublev(GL_MODELVIEW_MATRIX, c.before);
-  DrawIcosahedronChain();
+  DrawIcosahedronChain(plan, t, c.entry);
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &c.depthAfter);
   glGetDoublev(GL_MODELVIEW_MATRIX, c.after);
   EndSceneFrame();
-  const uint32_t next = RandomU32();
-  std::mt19937 reference(38);
-  for (int n = 0; n < 200 && c.draws < 0; ++n)
-    if (reference() == next) c.draws = n;
+  c.draws = testgl::DrawsSinceSeed(generator, 200);
   return c;
 }
 
@@ -86,7 +86,7 @@ TEST(IcosahedronChain, ArrangementDrawsAndMatrixLeftBehind) {
     const ChainCall c = CallChain(t);
     EXPECT_EQ(c.draws, 24) << "T = " << t;
     EXPECT_EQ(c.depthAfter, c.depthBefore) << "T = " << t;
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], scene.sceneEntryModelview[i]) << "T = " << t;
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], c.entry[i]) << "T = " << t;
   }
   // Second arrangement: no draws, and the scene's own matrix as on entry.
   for (float t : {std::nextafter(1495.0f, 2000.0f), 1510.0f}) {
@@ -94,7 +94,7 @@ TEST(IcosahedronChain, ArrangementDrawsAndMatrixLeftBehind) {
     EXPECT_EQ(c.draws, 0) << "T = " << t;
     EXPECT_EQ(c.depthAfter, c.depthBefore) << "T = " << t;
     for (int i = 0; i < 16; ++i) EXPECT_EQ(c.after[i], c.before[i]) << "T = " << t;
-    EXPECT_NE(c.after[14], scene.sceneEntryModelview[14]);
+    EXPECT_NE(c.after[14], c.entry[14]);
   }
 }
 

@@ -13,6 +13,7 @@
 #include "scenes/loader_screen.h"
 #include "scenes/scene_renderer.h"
 #include "scenes/scene_state.h"
+#include "scenes/scene_steps.h"
 #include "tests/gl_context.h"
 #include "tests/test_images.h"
 
@@ -22,7 +23,7 @@ using Rgba = std::array<int, 4>;
 // Drives the loader clock through the virtual tick counter.
 class LoaderClock {
  public:
-  LoaderClock() { TicksUseVirtualClock(); }
+  explicit LoaderClock(ShowState& show) : show_(show) { TicksUseVirtualClock(); }
   // One frame at the given loader clock (tenths of a second) over a magenta
   // frame; returns the centre pixel.
   Rgba FrameAt(double tenths) {
@@ -32,11 +33,17 @@ class LoaderClock {
     testgl::ResetState();
     glClearColor(1, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    RenderScene();
+    FrameTime time;
+    time.sceneTime = show_.clock.demoTime;
+    time.ticksMs = TickCountMs();
+    StepScene(show_, time);
+    RunSceneDeviceSteps(show_, time);
+    RenderScene(show_, time);
     return testgl::ReadPixel(640, 360);
   }
 
  private:
+  ShowState& show_;
   int64_t now_ = 0;
 };
 
@@ -62,13 +69,12 @@ int RibbonRow(int r) { return static_cast<int>((0.3 + 0.01 * r + 0.0025) * testg
 TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   const std::filesystem::path saved = std::filesystem::current_path();
   std::filesystem::current_path(testimg::TestAssetDirectory());
-  ASSERT_EQ(loader.loadingDone, 0);
-  ASSERT_EQ(loader.musicStarted, 0);
-  ASSERT_EQ(loader.loadCounter, 0);
+  ShowState show;
+  const LoaderState& loader = show.loader;
   pictureTable[33] = LoadTexture("gfx/loader.jpg");  // start-up's job
   const std::array<int, 3> image = testimg::AssetColour(1);  // loader.jpg's colour
 
-  LoaderClock clock;
+  LoaderClock clock(show);
   ExpectPixel(clock.FrameAt(0), 255, 0, 255, 0);  // nothing drawn before 1 s
   ExpectPixel(clock.FrameAt(10), 0, 0, 0, 0);  // black at opacity 1, no image yet
   std::array<int, 3> c = Dimmed(image, 0.25);  // 1 s into the fade-in: black at 0.75
@@ -127,7 +133,7 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   EXPECT_EQ(loader.loadingDone, 1);
   EXPECT_EQ(loader.musicStarted, 0);  // the loader's own frame does not start it
 
-  demoTime = 200;  // a moment where no layer draws
+  show.clock.demoTime = 200;  // a moment where no layer draws
   ExpectPixel(clock.FrameAt(finish + 41), 10, 9, 10);  // the main phase clears dark
   EXPECT_EQ(loader.musicStarted, 1);
   std::filesystem::current_path(saved);

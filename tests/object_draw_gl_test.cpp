@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "objects/object_draw.h"
@@ -13,7 +14,7 @@
 namespace {
 // Feedback under a 200x200 viewport with world coordinates mapped 1:1
 // (offset by 100) onto window coordinates; returns the values written.
-std::vector<GLfloat> Feedback(GLenum type, void (*draw)()) {
+std::vector<GLfloat> Feedback(GLenum type, const std::function<void()>& draw) {
   static std::vector<GLfloat> buffer(1 << 21);
   testgl::ResetState();
   glViewport(0, 0, 200, 200);
@@ -32,7 +33,9 @@ std::vector<GLfloat> Feedback(GLenum type, void (*draw)()) {
 // the chains from 1 at chain 0 to 0 at the last: every corner's texture
 // coordinates name the grid particle it sits on.
 TEST(ObjectDraw, RopeTextureFollowsTheGrid) {
-  const std::vector<GLfloat> f = Feedback(GL_3D_COLOR_TEXTURE, [] {
+  const ShowState show = testgl::StartedShow();
+  const CRopeObject& ropeA = show.ropeA;
+  const std::vector<GLfloat> f = Feedback(GL_3D_COLOR_TEXTURE, [&] {
     glDisable(GL_CULL_FACE);
     DrawRope(ropeA, 1, 500, 0);
   });
@@ -60,7 +63,9 @@ TEST(ObjectDraw, RopeTextureFollowsTheGrid) {
 // lit triangles and points show the colour they are drawn in: the mass
 // points red, the spring lines (drawn unlit) grey.
 TEST(ObjectDraw, SoftBodyPointsAreRedAndSpringsGrey) {
-  const std::vector<GLfloat> f = Feedback(GL_3D_COLOR, [] {
+  const ShowState show = testgl::StartedShow();
+  const CSoftObject& softBody = show.softBody;
+  const std::vector<GLfloat> f = Feedback(GL_3D_COLOR, [&] {
     const GLfloat white[4] = {1, 1, 1, 1}, none[4] = {0, 0, 0, 1};
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, white);
     glMaterialfv(GL_FRONT, GL_SPECULAR, none);
@@ -94,7 +99,9 @@ TEST(ObjectDraw, SoftBodyPointsAreRedAndSpringsGrey) {
 
 // The wire layer's head is the head mesh: one line per spring of it.
 TEST(ObjectDraw, WireBodyDrawsTheHeadsSprings) {
-  ASSERT_NE(wireBody.springs.size(), softBody.springs.size());
-  EXPECT_EQ(testgl::PrimitivesGenerated(DrawWireBody), wireBody.springs.size());
+  const ShowState show = testgl::StartedShow();
+  ASSERT_NE(show.wireBody.springs.size(), show.softBody.springs.size());
+  EXPECT_EQ(testgl::PrimitivesGenerated([&] { DrawSpringLines(show.wireBody); }),
+            show.wireBody.springs.size());
   testgl::ResetState();
 }

@@ -58,15 +58,12 @@ class Overlays : public testing::Test {
     podserceTexture = testgl::PlainTexture(255, 0, 0);
     whiteTexture = testgl::PlainTexture(255, 255, 255);
   }
-  void TearDown() override { demoTime = 0; }
-
   // The schedule at demo time t over a grey (100) frame; the centre pixel.
   static Rgba DrawAt(float t) {
     testgl::ResetState();
     glClearColor(100 / 255.0f, 100 / 255.0f, 100 / 255.0f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    demoTime = t;
-    DrawOverlays();
+    DrawOverlays(t);
     return testgl::ReadPixel(640, 360);
   }
 };
@@ -109,8 +106,7 @@ TEST_F(Overlays, RestoresAttributeState) {
     glEnable(GL_DEPTH_TEST);
     glBlendFunc(GL_ONE, GL_ZERO);
     glColor4f(0.25f, 0.5f, 0.75f, 1);
-    demoTime = t;
-    DrawOverlays();
+    DrawOverlays(t);
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING) && glIsEnabled(GL_DEPTH_TEST)) << t;
     EXPECT_FALSE(glIsEnabled(GL_BLEND) || glIsEnabled(GL_TEXTURE_2D)) << t;
     GLint src = 0;

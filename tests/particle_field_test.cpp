@@ -57,6 +57,11 @@ GLint BoundAt(int binding) {
   return name;
 }
 
+// The field's bookkeeping and clock, as a show would carry them; set afresh
+// for the suite.
+SceneState scene;
+ParticleFieldState field;
+
 // Sets the projection the scene renderer uses, then runs one field frame.
 void RunFieldFrame(int frame, float frameFactor) {
   glMatrixMode(GL_PROJECTION);
@@ -66,7 +71,7 @@ void RunFieldFrame(int frame, float frameFactor) {
   glMatrixMode(GL_MODELVIEW);
   scene.particleFrameFactor = frameFactor;
   scene.particleClock += 0.005f * frameFactor;
-  UpdateAndDrawParticleField(frame, scene.particleClock, scene.particleFrameFactor);
+  UpdateAndDrawParticleField(field, frame, scene.particleClock, scene.particleFrameFactor);
 }
 
 // Test pictures of the real sizes, with the shader sources beside them.
@@ -92,7 +97,8 @@ class ParticleField : public testing::Test {
       rgb[2] = 3;
     });
     testgl::ResetState();
-    scene.particleClock = 0;
+    scene = SceneState{};
+    field = ParticleFieldState{};
     SetUpParticleField(base.string() + "/");
   }
   static void TearDownTestSuite() {
@@ -132,8 +138,8 @@ TEST_F(ParticleField, RestartSwitchesTheColouringAndRegridsTheParticles) {
   // Let the particles drift first, so the regridding has something to undo.
   scene.particleClock = 3.0f;
   for (int i = 0; i < 2; ++i) RunFieldFrame(1290, 1.0f);
-  RestartParticleField();
-  EXPECT_EQ(particleColourSet, 1);
+  RestartParticleField(field);
+  EXPECT_EQ(field.colourSet, 1);
   EXPECT_EQ(BoundAt(10), GLint(particleField.colourOpaque[1]));
   EXPECT_EQ(BoundAt(11), GLint(particleField.colourTranslucent[1]));
   ExpectParticlesOnTheGrid();

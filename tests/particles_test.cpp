@@ -20,22 +20,23 @@
 namespace {
 // Every pair (i, j), i < j, with an even index difference closer than 2.3
 // (distance in double, compared in single), in index order.
-void PlainNeighbourPairs(std::vector<int>& first, std::vector<int>& second) {
+void PlainNeighbourPairs(const PointCloudState& cloud, std::vector<int>& first,
+                         std::vector<int>& second) {
   for (int i = 0; i < kCloudPoints; ++i)
     for (int j = i + 2; j < kCloudPoints; j += 2) {
       double sum = 0;
-      for (int c = 0; c < 3; ++c) sum += std::pow(pointCloud.positions[i][c] - pointCloud.positions[j][c], 2);
+      for (int c = 0; c < 3; ++c) sum += std::pow(cloud.positions[i][c] - cloud.positions[j][c], 2);
       if (float(std::sqrt(sum)) < 2.3f) first.push_back(i), second.push_back(j);
     }
 }
 
-void ExpectSamePairsAsPlainLoop(const char* cloud) {
+void ExpectSamePairsAsPlainLoop(const PointCloudState& cloud, const char* what) {
   std::vector<int> first, second, plainFirst, plainSecond;
-  CollectNeighbourPairs(first, second);
-  PlainNeighbourPairs(plainFirst, plainSecond);
-  EXPECT_EQ(first, plainFirst) << cloud;
-  EXPECT_EQ(second, plainSecond) << cloud;
-  EXPECT_GT(plainFirst.size(), 20u) << cloud;
+  CollectNeighbourPairs(cloud, first, second);
+  PlainNeighbourPairs(cloud, plainFirst, plainSecond);
+  EXPECT_EQ(first, plainFirst) << what;
+  EXPECT_EQ(second, plainSecond) << what;
+  EXPECT_GT(plainFirst.size(), 20u) << what;
 }
 
 TEST(PointCloud, DriftsByIndexWrapsAndScalesItsStepInTheCloseUp) {
@@ -44,32 +45,31 @@ TEST(PointCloud, DriftsByIndexWrapsAndScalesItsStepInTheCloseUp) {
   const std::pair<int, std::array<double, 3>> rows[] = {
       {0, {-0.06, -0.16, 0.05}}, {749, {-0.0500133333, -0.14502, 0.05}},
       {750, {-0.05, -0.145, 0.035}}, {1499, {-0.0400133333, -0.13002, 0.0449866667}}};
-  RandSeed(3);
-  ScatterPointCloud();
-  for (int k = 0; k < 3 * kCloudPoints; ++k) ASSERT_LE(std::fabs((&pointCloud.positions[0][0])[k]), 18.0);
+  PointCloudState cloud;
+  LibcRandom random = LibcRandomSeeded(3);
+  ScatterPointCloud(cloud, random);
+  for (int k = 0; k < 3 * kCloudPoints; ++k) ASSERT_LE(std::fabs((&cloud.positions[0][0])[k]), 18.0);
   // Outside the windows a step of 1; in the close-up 0.4 + 0.08 (sin(0.005 T) + 0.5).
   for (const auto& [t, scale] : {std::pair{500.0f, 1.0}, std::pair{650.0f, 0.43134438923759133}}) {
-    demoTime = t;
     double before[kCloudPoints][3];
-    std::copy(&pointCloud.positions[0][0], &pointCloud.positions[0][0] + 3 * kCloudPoints, &before[0][0]);
-    UpdatePointCloud(1.0);
+    std::copy(&cloud.positions[0][0], &cloud.positions[0][0] + 3 * kCloudPoints, &before[0][0]);
+    UpdatePointCloud(cloud, random, 1.0, t);
     for (const auto& [index, v] : rows)
       for (int c = 0; c < 3; ++c) {
-        EXPECT_NEAR(pointCloud.velocities[index][c], v[c], 1e-8) << index << " " << c;
-        double moved = pointCloud.positions[index][c] - before[index][c];
+        EXPECT_NEAR(cloud.velocities[index][c], v[c], 1e-8) << index << " " << c;
+        double moved = cloud.positions[index][c] - before[index][c];
         if (std::fabs(moved) > 18) moved -= std::copysign(36.0, moved);  // wrapped
         EXPECT_NEAR(moved, v[c] * scale, 1e-7) << t << " " << index << " " << c;
       }
   }
-  demoTime = 500;
-  pointCloud.positions[0][2] = 17.99;
-  pointCloud.positions[0][0] = -17.99;
-  UpdatePointCloud(1.0);
-  EXPECT_NEAR(pointCloud.positions[0][2], -17.96, 1e-12);
-  EXPECT_NEAR(pointCloud.positions[0][0], 17.95, 1e-12);
-  pointCloud.positions[0][0] = 0;
-  UpdatePointCloud(1000.0);  // a long stall: -60 comes back in by 36 twice
-  EXPECT_NEAR(pointCloud.positions[0][0], 12.0, 1e-9);
+  cloud.positions[0][2] = 17.99;
+  cloud.positions[0][0] = -17.99;
+  UpdatePointCloud(cloud, random, 1.0, 500);
+  EXPECT_NEAR(cloud.positions[0][2], -17.96, 1e-12);
+  EXPECT_NEAR(cloud.positions[0][0], 17.95, 1e-12);
+  cloud.positions[0][0] = 0;
+  UpdatePointCloud(cloud, random, 1000.0, 500);  // a long stall: -60 comes back in by 36 twice
+  EXPECT_NEAR(cloud.positions[0][0], 12.0, 1e-9);
 }
 
 TEST(PointCloud, NeighbourWindowDrawsTheSameRandomVelocitiesEveryFrame) {
@@ -84,64 +84,60 @@ TEST(PointCloud, NeighbourWindowDrawsTheSameRandomVelocitiesEveryFrame) {
     expected.insert(expected.end(), {x, y, z});
   }
   const int afterFrame = rand();
+  PointCloudState cloud;
   for (float t : {350.0f, 351.0f}) {
-    RandSeed(5);
-    demoTime = t;
-    UpdatePointCloud(0.25);
-    EXPECT_EQ(RandNext(), afterFrame);
+    LibcRandom random = LibcRandomSeeded(5);
+    UpdatePointCloud(cloud, random, 0.25, t);
+    EXPECT_EQ(LibcRandomNext(random), afterFrame);
     for (int k = 0; k < kCloudPoints; ++k)
-      for (int c = 0; c < 3; ++c) ASSERT_NEAR(pointCloud.velocities[k][c], expected[3 * k + c], 1e-7);
+      for (int c = 0; c < 3; ++c) ASSERT_NEAR(cloud.velocities[k][c], expected[3 * k + c], 1e-7);
   }
 }
 
 TEST(PointCloud, GlintFiresEveryTwentySeventhFrameAndCyclesThroughTheCloud) {
-  pointCloud.glintStart = 0;
-  pointCloud.glintTime = -1;
-  int counter = 0;
-  for (int frame = 1; frame < 27; ++frame) EXPECT_EQ(StepGlint(counter, 700), 0.0f);
-  EXPECT_EQ(pointCloud.glintStart, 0);
-  EXPECT_EQ(StepGlint(counter, 700), 1.0f);  // the 27th frame starts a glint
-  EXPECT_NEAR(StepGlint(counter, 705), 0.25f, 1e-6);  // half faded: 0.5 squared
-  EXPECT_EQ(StepGlint(counter, 712), 0.0f);
+  PointCloudState cloud;
+  for (int frame = 1; frame < 27; ++frame) EXPECT_EQ(StepGlint(cloud, kCloseUpGlint, 700), 0.0f);
+  EXPECT_EQ(cloud.glintStart, 0);
+  EXPECT_EQ(StepGlint(cloud, kCloseUpGlint, 700), 1.0f);  // the 27th frame starts a glint
+  EXPECT_NEAR(StepGlint(cloud, kCloseUpGlint, 705), 0.25f, 1e-6);  // half faded: 0.5 squared
+  EXPECT_EQ(StepGlint(cloud, kCloseUpGlint, 712), 0.0f);
   // The start is shared and moves on by 100 up to 1400, then back to 0.
-  int other = 0;
-  std::vector<int> starts = {pointCloud.glintStart};
+  std::vector<int> starts = {cloud.glintStart};
   for (int fire = 0; fire < 15; ++fire) {
-    for (int frame = 0; frame < 27; ++frame) StepGlint(other, 900);
-    starts.push_back(pointCloud.glintStart);
+    for (int frame = 0; frame < 27; ++frame) StepGlint(cloud, kPauseGlint, 900);
+    starts.push_back(cloud.glintStart);
   }
   for (int k = 0; k < 14; ++k) EXPECT_EQ(starts[k], 100 * (k + 1)) << k;
   EXPECT_EQ(starts[14], 0);
   EXPECT_EQ(starts[15], 100);
-  pointCloud.glintStart = 0;
-  pointCloud.glintTime = -1;
 }
 
 TEST(PointCloud, GridSearchFindsExactlyThePlainLoopsPairsInItsOrder) {
-  RandSeed(1);
-  ScatterPointCloud();
-  ExpectSamePairsAsPlainLoop("scattered");
+  PointCloudState cloud;
+  LibcRandom random = LibcRandomSeeded(1);
+  ScatterPointCloud(cloud, random);
+  ExpectSamePairsAsPlainLoop(cloud, "scattered");
   // Crowded against the faces, some on or past the boundary.
   srand(4);
   for (int k = 0; k < kCloudPoints; ++k)
     for (int c = 0; c < 3; ++c)
       if (rand() % 3 != 0) {
         const double depth = (rand() % 1000) / 400.0 - 0.3;
-        pointCloud.positions[k][c] = rand() % 2 ? 18.0 - depth : -18.0 + depth;
+        cloud.positions[k][c] = rand() % 2 ? 18.0 - depth : -18.0 + depth;
       }
-  ExpectSamePairsAsPlainLoop("near the boundary");
+  ExpectSamePairsAsPlainLoop(cloud, "near the boundary");
   // On the grid's cell faces, where pairs straddle cells.
   for (int k = 0; k < kCloudPoints; ++k)
-    pointCloud.positions[k][k % 3] = -18.0 + 2.4 * (rand() % 16) + (rand() % 3 - 1) * 1e-9;
-  ExpectSamePairsAsPlainLoop("on cell faces");
+    cloud.positions[k][k % 3] = -18.0 + 2.4 * (rand() % 16) + (rand() % 3 - 1) * 1e-9;
+  ExpectSamePairsAsPlainLoop(cloud, "on cell faces");
   // Pairs 2.29 apart along each axis in turn.
-  ScatterPointCloud();
+  ScatterPointCloud(cloud, random);
   for (int a = 0; a + 2 < kCloudPoints; a += 4) {
-    for (int c = 0; c < 3; ++c) pointCloud.positions[a + 2][c] = pointCloud.positions[a][c];
+    for (int c = 0; c < 3; ++c) cloud.positions[a + 2][c] = cloud.positions[a][c];
     const int axis = a / 4 % 3;
-    pointCloud.positions[a + 2][axis] += pointCloud.positions[a][axis] < 0 ? 2.29 : -2.29;
+    cloud.positions[a + 2][axis] += cloud.positions[a][axis] < 0 ? 2.29 : -2.29;
   }
-  ExpectSamePairsAsPlainLoop("near the limit");
+  ExpectSamePairsAsPlainLoop(cloud, "near the limit");
 }
 
 std::string TempPath(const std::string& name) { return ::testing::TempDir() + name; }

@@ -8,21 +8,12 @@
 #include <vector>
 
 #include "core/random.h"
-#include "core/timeline.h"
 #include "overlays/textures.h"
-#include "runtime/director.h"
+#include "scenes/scene_steps.h"
 #include "scenes/picture_flash.h"
 #include "tests/gl_context.h"
 
 namespace {
-// Draws taken since RandomSeed(38), found against a reference generator.
-int DrawsSinceSeed() {
-  const uint32_t next = RandomU32();
-  RandomSeed(38);
-  for (int n = 0; n <= 32; ++n)
-    if (RandomU32() == next) return n;
-  return -1;
-}
 
 class PictureEffects : public testing::Test {
  protected:
@@ -32,23 +23,24 @@ class PictureEffects : public testing::Test {
     savedStep7 = pictureTable[7];
     pictureTable[6] = testgl::PlainTexture(250, 0, 0);
     pictureTable[7] = testgl::PlainTexture(0, 250, 0);
-    director = DirectorState{};
-    RandomSeed(38);
   }
   void TearDown() override {
     pictureTable[6] = savedStep6;
     pictureTable[7] = savedStep7;
-    demoTime = 0;
   }
-  // One flash over black at demo time t; returns the draws it took.
+  // One flash over black at demo time t, its step and its drawing; returns
+  // the draws the step took.
   int Flash(float t) {
     testgl::ResetState();
-    demoTime = t;
-    RandomSeed(38);
-    DrawPictureFlash();
-    return DrawsSinceSeed();
+    Mt19937State generator;
+    RandomSeed(generator, 38);
+    StepPictureFlash(director, generator, t, plan);
+    DrawPictureFlash(director, plan, t);
+    return testgl::DrawsSinceSeed(generator, 32);
   }
   GLuint savedStep6 = 0, savedStep7 = 0;
+  DirectorState director;
+  ScenePlan plan;
 };
 }  // namespace
 
@@ -81,13 +73,14 @@ TEST_F(PictureEffects, FlashShowsTheStepPictureForOneSecondAroundTheBeat) {
 // boxes, read back through feedback, grow by exactly those factors.
 TEST_F(PictureEffects, FlashCopiesGrowWiderThanTheyGrowTall) {
   director.beatTime = 900;
-  demoTime = 900;
+  Mt19937State generator;
+  StepPictureFlash(director, generator, 900, plan);
   glViewport(0, 0, 1000, 1000);
   glScalef(0.1f, 0.1f, 1);
   std::vector<GLfloat> buffer(4096);
   glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
   glRenderMode(GL_FEEDBACK);
-  DrawPictureFlash();
+  DrawPictureFlash(director, plan, 900);
   const int n = glRenderMode(GL_RENDER);
   std::vector<std::array<float, 2>> corners;
   for (int k = 0; k < n;) {  // polygon token, vertex count, (x, y) per vertex

@@ -26,9 +26,11 @@ struct Primitives {
   std::array<float, 2> firstPoint{};  // window x, y of the first point
 };
 
-Primitives DrawInFeedback(float t) {
+// The cloud's step at t, then its drawing into a feedback buffer.
+Primitives DrawInFeedback(PointCloudState& cloud, Mt19937State& generator, float t) {
   static std::vector<GLfloat> buffer(1 << 19);
-  demoTime = t;
+  PointCloudLook look;
+  StepPointCloudLook(cloud, generator, t, look);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(-60, 60, -60, 60, -60, 60);  // the whole cube, nothing clipped
@@ -36,7 +38,7 @@ Primitives DrawInFeedback(float t) {
   glLoadIdentity();
   glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
   glRenderMode(GL_FEEDBACK);
-  DrawPointCloud();
+  DrawPointCloud(cloud, look, t);
   const int size = glRenderMode(GL_RENDER);
   EXPECT_GE(size, 0) << "feedback buffer overflow";
   Primitives seen;
@@ -61,15 +63,15 @@ void ExpectColour(const Rgba& seen, const Rgba& expected, const char* what) {
 }
 
 TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
-  RandSeed(3);
-  ScatterPointCloud();
-  pointCloud.glintStart = 0;
-  pointCloud.glintTime = -1;
+  PointCloudState pointCloud;
+  LibcRandom random = LibcRandomSeeded(3);
+  ScatterPointCloud(pointCloud, random);
   std::mt19937 reference(38);
-  RandomSeed(38);
-  EXPECT_TRUE(DrawInFeedback(40).points.empty());  // stars only after 40
+  Mt19937State generator;
+  RandomSeed(generator, 38);
+  EXPECT_TRUE(DrawInFeedback(pointCloud, generator, 40).points.empty());  // stars only after 40
 
-  Primitives frame = DrawInFeedback(634);  // bound excluded: no glint, no random colours
+  Primitives frame = DrawInFeedback(pointCloud, generator, 634);  // bound excluded: no glint, no random colours
   EXPECT_EQ(frame.points.size(), size_t(kStarPoints));
   EXPECT_TRUE(frame.lines.empty());
   ExpectColour(frame.points.back(), {1, 1, 1, 0.8f}, "white star");
@@ -78,7 +80,7 @@ TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
   EXPECT_NEAR(frame.firstPoint[1], 360 + pointCloud.positions[0][1] * 720 / 120, 1e-2);
 
   pointCloud.glintCounters[0] = 26;
-  frame = DrawInFeedback(700);  // the glint starts; no web yet at 700 exactly
+  frame = DrawInFeedback(pointCloud, generator, 700);  // the glint starts; no web yet at 700 exactly
   ASSERT_EQ(frame.lines.size(), 40u);
   ExpectColour(frame.lines[0], {0.8f, 0.8f, 0.8f, 0.8f}, "glint at its start");
   double d[4];
@@ -88,25 +90,24 @@ TEST(PointCloudGl, EachWindowDrawsItsLinesStarsAndRandomColours) {
   EXPECT_EQ(frame.points[1439], frame.points[1440]);  // medium stars keep colour 1
   EXPECT_EQ(frame.points.back()[0], 1.0f);            // colour 7's red of 6, clamped
   reference.discard(24);
-  EXPECT_EQ(RandomU32(), reference());  // 7 random colours of 4 draws each
+  EXPECT_EQ(RandomU32(generator), reference());  // 7 random colours of 4 draws each
 
   pointCloud.glintCounters[1] = 26;  // a glint starts: the second window skips it
-  EXPECT_EQ(DrawInFeedback(900).lines.size(), 750u);
+  EXPECT_EQ(DrawInFeedback(pointCloud, generator, 900).lines.size(), 750u);
   EXPECT_EQ(pointCloud.glintStart, 200);
-  frame = DrawInFeedback(901);
+  frame = DrawInFeedback(pointCloud, generator, 901);
   ASSERT_EQ(frame.lines.size(), 790u);
   const float f = 0.81f, g = 1 - f;  // a = 0.9 one tenth after the start
   ExpectColour(frame.lines[750], {0.95f * g + 0.8f * f, 0.93f * g + 0.8f * f,
                                   0.91f * g + 0.8f * f, 0.125f * g + 0.8f * f}, "fading glint");
 
   std::vector<int> first, second;
-  CollectNeighbourPairs(first, second);
+  CollectNeighbourPairs(pointCloud, first, second);
   pointCloud.glintCounters[2] = 0;
-  frame = DrawInFeedback(350);
+  frame = DrawInFeedback(pointCloud, generator, 350);
   EXPECT_EQ(frame.lines.size(), first.size());
   EXPECT_EQ(pointCloud.glintCounters[2], 1);
-  EXPECT_EQ(RandomU32(), reference());  // no draws outside the first post window
-  demoTime = 0;
+  EXPECT_EQ(RandomU32(generator), reference());  // no draws outside the first post window
 }
 
 }  // namespace

@@ -111,10 +111,9 @@ TEST(Rope, BlockwiseStepEqualsThePlainReferenceBitForBit) {
   // Roots turning and moving, a particle thrown into the core, one onto the
   // origin, one onto its neighbour, a tolerance change and a stretch beyond
   // it: every field of every particle, pinned ones included, must agree.
-  RandSeed(5);
-  CRopeObject fused(360, 3.1f, 2.3f);
-  RandSeed(5);
-  CRopeObject plain(360, 3.1f, 2.3f);
+  LibcRandom randomA = LibcRandomSeeded(5), randomB = randomA;
+  CRopeObject fused(360, 3.1f, 2.3f, randomA);
+  CRopeObject plain(360, 3.1f, 2.3f, randomB);
   for (int f = 0; f < 14; ++f) {
     for (CRopeObject* r : {&fused, &plain}) {
       r->angleA += 0.2f;
@@ -135,10 +134,13 @@ TEST(Rope, BlockwiseStepEqualsThePlainReferenceBitForBit) {
 }
 
 TEST(Rope, DrawingDirectionsFollowTheFrame) {
-  RandSeed(3);
-  CRopeObject rope(340, 3.1f, 1.3f);
+  LibcRandom random = LibcRandomSeeded(3);
+  CRopeObject rope(340, 3.1f, 1.3f, random);
   for (int k = 0; k < 3; ++k) rope.AdvanceStep(0.035f);
   const std::vector<Vec3d> expected = ReferenceDirections(rope);
+  // Computed without storing them (drawing), then stored: the same directions.
+  const std::vector<Vec3d> computed = rope.Directions();
+  ASSERT_EQ(std::memcmp(computed.data(), expected.data(), expected.size() * sizeof(Vec3d)), 0);
   rope.ComputeDirections();
   for (int i = 0; i < rope.rows; ++i)
     for (int j = 0; j < rope.chains; ++j) {
@@ -149,8 +151,8 @@ TEST(Rope, DrawingDirectionsFollowTheFrame) {
 }
 
 TEST(Rope, RootsTurnAboutZThenYThenXAndMoveToTheCentre) {
-  RandSeed(2);
-  CRopeObject rope(340, 3.1f, 1.3f);
+  LibcRandom random = LibcRandomSeeded(2);
+  CRopeObject rope(340, 3.1f, 1.3f, random);
   struct Pose {
     double a, b, cx, cy, cz;
   } const poses[] = {{0, 0, 1, 0, 0}, {M_PI / 2, 0, 0, 0, 0}, {0.7, -0.3, 0.1, -0.5, 0.25}, {-2, 1.1, 0, 0.3, 0}};
@@ -176,10 +178,9 @@ TEST(Rope, RootsTurnAboutZThenYThenXAndMoveToTheCentre) {
 TEST(Rope, LongFramesRunAsEqualSubStepsOfAtMostTheBound) {
   for (const auto& [step, parts] : {std::pair{0.04f, 1}, std::pair{0.045f, 1}, std::pair{0.21f, 5},
                                     std::pair{0.1f, 3}}) {
-    RandSeed(7);
-    CRopeObject whole(340, 3.1f, 1.3f);
-    RandSeed(7);
-    CRopeObject split(340, 3.1f, 1.3f);
+    LibcRandom randomA = LibcRandomSeeded(7), randomB = randomA;
+    CRopeObject whole(340, 3.1f, 1.3f, randomA);
+    CRopeObject split(340, 3.1f, 1.3f, randomB);
     StepRopes(whole, step);
     for (int k = 0; k < parts; ++k) StepRopeOnce(split, step / float(parts));
     ExpectSameParticles(whole, split, parts);

@@ -6,10 +6,8 @@
 #include <map>
 #include <string>
 
-#include "core/random.h"
 #include "core/ticks.h"
 #include "core/timeline.h"
-#include "objects/program_objects.h"
 #include "overlays/textures.h"
 #include "particles/particle_field.h"
 #include "render/render_target.h"
@@ -17,7 +15,9 @@
 #include "scenes/loader_screen.h"
 #include "scenes/scene_renderer.h"
 #include "scenes/scene_state.h"
+#include "scenes/scene_steps.h"
 #include "tests/gl_context.h"
+#include "tests/show_compare.h"
 
 namespace {
 using Rgb = std::array<int, 3>;
@@ -26,16 +26,23 @@ void ExpectColour(const std::array<int, 4>& got, const Rgb& want, const char* wh
   for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], want[c], 2) << what << " channel " << c;
 }
 
-// One scene frame at demo time t, inside the display callback's push.
-void Frame(float t) {
-  demoTime = t;
-  demoTimeDouble = t;
+// One scene frame at demo time t: the scene's steps, then its drawing inside
+// the display callback's push, which must leave the state as the steps left it.
+void Frame(ShowState& show, float t) {
+  FrameTime time;
+  time.sceneTime = time.demoTime = t;
+  time.ticksMs = TickCountMs();
+  StepScene(show, time);
+  RunSceneDeviceSteps(show, time);
+  const ShowState stepped = show;
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glPushMatrix();
-  RenderScene();
+  RenderScene(show, time);
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
+  SCOPED_TRACE(testing::Message() << "drawing at " << t);
+  showcompare::ExpectSameShow(show, stepped);
 }
 
 // Plain-coloured stand-ins for the pictures the renderer draws by itself;
@@ -64,17 +71,7 @@ class SceneRendererTest : public testing::Test {
     TicksUseRealClock();
   }
 
-  void SetUp() override {
-    testgl::ResetState();
-    loader.loadingDone = 1;
-    loader.musicStarted = 1;
-    ResetSceneState();
-    director = DirectorState{};
-    wireLayer = WireLayerState{};
-    frameFactor = 1;
-    RandomSeed(38);
-  }
-  void TearDown() override { demoTime = 0, demoTimeDouble = 0; }
+  void SetUp() override { testgl::ResetState(); }
 
   static std::map<GLuint*, GLuint> saved_;
 };
@@ -85,39 +82,39 @@ std::map<GLuint*, GLuint> SceneRendererTest::saved_;
 // I icosahedron chain, R ropes. Each layer leaves its own mark: the field's
 // clock, the soft body's second light, the wire timer, the pulse stamp, the
 // flash's nine random draws (compared with a frame without a beat), the
-// stars' largest point size, the chain's red last link, the ropes' recomputed
-// directions.
+// stars' largest point size, the chain's red last link, the generator kept
+// for the ropes' flickering effects.
 std::string LayersOfFrame(float t, int layerSwitch2) {
   std::string layers;
   int draws[2] = {0, 0};
+  ShowState show;
   for (int beat = 0; beat < 2; ++beat) {
     testgl::ResetState();
-    ResetSceneState();
-    director = DirectorState{};
+    show = testgl::StartedShow();
+    DirectorState& director = show.director;
     director.layerSwitch2 = layerSwitch2;
     director.effectSwitch = 1;  // the line effects take no random draws
     director.beatTime = beat ? t : t - 100;
-    wireLayer = WireLayerState{};
     const GLfloat unset[4] = {0, 0, 0, 1};
     glLightfv(GL_LIGHT1, GL_AMBIENT, unset);
     glColor4f(0, 0, 1, 1);
-    ropeA.grid[5][5]->direction = Vec3d{9, 9, 9};
-    RandomSeed(38);
-    Frame(t);
-    draws[beat] = testgl::DrawsSinceSeed();
+    RandomSeed(show.generator, 38);
+    Frame(show, t);
+    Mt19937State after = show.generator;
+    draws[beat] = testgl::DrawsSinceSeed(after);
   }
   GLfloat ambient[4], colour[4], pointSize = 0;
   glGetLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
   glGetFloatv(GL_CURRENT_COLOR, colour);
   glGetFloatv(GL_POINT_SIZE, &pointSize);
-  if (scene.particleClock > 0) layers += 'F';
+  if (show.scene.particleClock > 0) layers += 'F';
   if (ambient[0] == 0.31f) layers += 'S';
-  if (wireLayer.timer1 == 1) layers += 'W';
-  if (director.pulseDStamp != DirectorState{}.pulseDStamp) layers += 'P';
+  if (show.wireLayer.timer1 == 1) layers += 'W';
+  if (show.director.pulseDStamp != DirectorState{}.pulseDStamp) layers += 'P';
   if (draws[1] - draws[0] == 9) layers += 'X';
   if (pointSize == 35) layers += 'C';
   if (colour[0] == 1 && colour[1] == 0 && colour[2] == 0) layers += 'I';
-  if (ropeA.grid[5][5]->direction.x != 9) layers += 'R';
+  if (show.plan.effectFlicker.index != Mt19937State{}.index) layers += 'R';
   return layers;
 }
 }  // namespace
@@ -161,22 +158,23 @@ TEST_F(SceneRendererTest, CardsTheRendererDrawsItself) {
                         {70, kTitle, "the title"},
                         {1075.6f, kCard1, "text card 1 at its start"},
                         {1309, kGreeting1, "greeting 1 holding"}};
+  ShowState show = testgl::StartedShow();
   for (const Card& c : cards) {
-    Frame(c.t);
+    Frame(show, c.t);
     ExpectColour(testgl::ReadPixel(640, 360), c.centre, c.what);
   }
 
   // The end screen fades in on the tick clock, however the music moves.
   TicksUseVirtualClock();
   TicksAdvanceVirtual(5000);
-  Frame(1765);
-  EXPECT_EQ(scene.sceneOnceFlags & kEndScreenClockStarted, 0);
-  Frame(1766);
+  Frame(show, 1765);
+  EXPECT_EQ(show.scene.sceneOnceFlags & kEndScreenClockStarted, 0);
+  Frame(show, 1766);
   TicksAdvanceVirtual(4200);  // half of the fade, while the music stands still
-  Frame(1766);
-  EXPECT_FLOAT_EQ(scene.endScreenElapsed, 60);
+  Frame(show, 1766);
+  EXPECT_FLOAT_EQ(show.scene.endScreenElapsed, 60);
   TicksAdvanceVirtual(4200);
-  Frame(1800);
+  Frame(show, 1800);
   ExpectColour(testgl::ReadPixel(640, 360), kEndScreen, "end screen");
   TicksUseRealClock();
 }
@@ -190,7 +188,8 @@ TEST_F(SceneRendererTest, ViewportFollowsTheRenderTargetWhileItIsBound) {
   windowHeight = 1200;
   glBindFramebuffer(GL_FRAMEBUFFER, targets.renderTarget);
   glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.sceneTexture, 0);
-  Frame(300);
+  ShowState show = testgl::StartedShow();
+  Frame(show, 300);
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[2], kRenderWidth);

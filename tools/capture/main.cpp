@@ -633,10 +633,10 @@ bool RunLoaderScreen(Sink& sink, long* loaderFrames, std::vector<double>* frameT
   const CaptureOptions& o = sink.options;
   const double frameMs = 1000.0 / o.fps;
   fprintf(stderr, "kelvane12-capture: loader screen...\n");
-  while (!loader.musicStarted && !StopSignal()) {
+  while (!show.loader.musicStarted && !StopSignal()) {
     auto start = Clock::now();
-    DrawFrame();
-    if (!loader.musicStarted && o.loader) {
+    DrawFrame(show, ReadFrameTime());
+    if (!show.loader.musicStarted && o.loader) {
       if (!EmitFrame(sink)) return false;
       ++*loaderFrames;
     }
@@ -667,7 +667,7 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
   while (k < count) {
     auto start = Clock::now();
     AudioSetVirtualPosition(plan.base + static_cast<double>(k) / o.fps);
-    DrawFrame();
+    DrawFrame(show, ReadFrameTime());
     if (k >= plan.first && !EmitFrame(sink)) return -1;
     glutSwapBuffers();
     glutMainLoopEvent();
@@ -677,7 +677,7 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
 
     if (escapeRequested) {
       fprintf(stderr, "%skelvane12-capture: the key track ended the show at %.2f s\n",
-              tty ? "\n" : "", demoClock);
+              tty ? "\n" : "", show.clock.demoClock);
       count = k;
     }
     if (StopSignal()) count = k;
@@ -689,7 +689,7 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
       if (k <= plan.first)
         snprintf(running, sizeof running, "  running up to %.2f s", firstSeconds);
       fprintf(stderr, "%sframe %ld/%ld  music %.2f s%s  %.1f frames/s  %.0f s left%s",
-              tty ? "\r" : "", k, count, demoClock, running, 1000.0 / perFrame,
+              tty ? "\r" : "", k, count, show.clock.demoClock, running, 1000.0 / perFrame,
               perFrame * (count - k) / 1000.0, tty && !last ? "  " : "\n");
     }
   }
@@ -719,7 +719,7 @@ void ReportKept(const Sink& sink, int stopSignal) {
   const CaptureOptions& o = sink.options;
   if (stopSignal)
     fprintf(stderr, "kelvane12-capture: stopped by %s at music %.2f s\n",
-            StopSignalName(stopSignal), demoClock);
+            StopSignalName(stopSignal), show.clock.demoClock);
   const char* verb = stopSignal ? "kept" : "wrote";
   if (!o.outDir.empty())
     fprintf(stderr, "kelvane12-capture: %s %d frame%s in %s\n", verb, sink.written,
@@ -853,7 +853,7 @@ int main(int argc, char** argv) {
   if (!RunLoaderScreen(sink, &loaderFrames, &frameTimes)) return 1;
   // The lead-in frame read the clock before the music started; seen from the
   // next frame, play began at the start position, so the first frame factor is 1.
-  demoClock = MusicPositionSeconds();
+  show.clock.demoClock = MusicPositionSeconds();
   const long framesRun = StopSignal() ? 0 : RunShowFrames(sink, plan, &frameTimes);
   if (framesRun < 0) return 1;
 

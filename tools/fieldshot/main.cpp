@@ -136,12 +136,14 @@ int main(int argc, char** argv) {
   }
   SetUpParticleField(o.base);
 
+  SceneState scene;
+  ParticleFieldState field;
   scene.particleClock = o.clockStart;
   float demoTime = o.timeStart;
   auto start = std::chrono::steady_clock::now();
   for (int frame = 0; frame < o.frames; ++frame) {
     if (frame == o.restartAt) {
-      RestartParticleField();
+      RestartParticleField(field);
       if (demoTime < 1295) demoTime = 1295;  // the second colouring's window
     }
     // What the scene renderer does before each particle frame.
@@ -155,11 +157,11 @@ int main(int argc, char** argv) {
     scene.particleClock += 0.005f * f;
     bool shot = frame % o.every == 0 || frame == o.frames - 1;
     if (shot || !o.quick) {
-      UpdateAndDrawParticleField(static_cast<int>(demoTime), scene.particleClock,
+      UpdateAndDrawParticleField(field, static_cast<int>(demoTime), scene.particleClock,
                                  scene.particleFrameFactor);
     } else {
-      StepParticleFluid();
-      MoveParticles(scene.particleClock, scene.particleFrameFactor);
+      StepParticleFluid(field);
+      MoveParticles(field, scene.particleClock, scene.particleFrameFactor);
     }
     demoTime += f * 0.333f;
 

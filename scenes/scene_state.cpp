@@ -1,6 +1,0 @@
-#include "scenes/scene_state.h"
-
-DirectorState director;
-SceneState scene;
-
-void ResetSceneState() { scene = SceneState{}; }
