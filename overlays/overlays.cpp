@@ -58,15 +58,15 @@ struct Card {
 // sequence with its title card again; it has no flash of its own (its slot's
 // flash is the long one after the list).
 const Card kCards[] = {
-    {&tembraTexture, 370, 376.5f, 380},
-    {&bonfireTitleTexture, 403.37f, 409.87f, 413.37f},
-    {&bonfireCards[1], 838.19f, 842.19f, 843.19f},
-    {&bonfireCards[2], 845.31f, 849.31f, 850.31f},
-    {&bonfireCards[3], 852.5f, 856.5f, 857.5f},
-    {&bonfireCards[4], 855, 859, 860},
-    {&bonfireCards[5], 857.5f, 861.5f, 862.5f},
-    {&bonfireCards[6], 860.89f, 864.89f, 865.89f},
-    {&bonfireTitleTexture, 863.39f, 867.39f, 863.39f},
+    {&pictures.tembra, 370, 376.5f, 380},
+    {&pictures.bonfireTitle, 403.37f, 409.87f, 413.37f},
+    {&pictures.bonfireCards[1], 838.19f, 842.19f, 843.19f},
+    {&pictures.bonfireCards[2], 845.31f, 849.31f, 850.31f},
+    {&pictures.bonfireCards[3], 852.5f, 856.5f, 857.5f},
+    {&pictures.bonfireCards[4], 855, 859, 860},
+    {&pictures.bonfireCards[5], 857.5f, 861.5f, 862.5f},
+    {&pictures.bonfireCards[6], 860.89f, 864.89f, 865.89f},
+    {&pictures.bonfireTitle, 863.39f, 867.39f, 863.39f},
 };
 
 // Opacity of one fade row at t.
@@ -119,8 +119,8 @@ void DrawOverlays(float t) {
 
   // Two pulsing translucent layers over the slow-motion stretch.
   if (kSlowMotionScene.Holds(t)) {
-    DrawTextureQuad(podserceTexture, static_cast<float>(0.4 + 0.15 * std::cos(0.1 * t + 0.5)));
-    DrawTextureQuad(whiteTexture, static_cast<float>(0.2 + 0.13 * std::cos(0.16 * t)));
+    DrawTextureQuad(pictures.podserce, static_cast<float>(0.4 + 0.15 * std::cos(0.1 * t + 0.5)));
+    DrawTextureQuad(pictures.white, static_cast<float>(0.2 + 0.13 * std::cos(0.16 * t)));
   }
   if (t >= 730 && t < 755) FlashWhite(1 - (t - 730) / 25);
   if (t >= 827 && t < 837) FlashWhite(1 - (t - 827) / 10);

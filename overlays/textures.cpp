@@ -13,13 +13,7 @@
 #include "core/fatal.h"
 #include "core/file_open.h"
 
-GLuint pictureTable[100];
-GLuint postTextures[12];
-GLuint greetings[16];
-GLuint bonfireCards[7];
-GLuint bonfireTitleTexture, blackTexture, titleTexture, heartWhiteTexture, heartBlackTexture,
-    loaderFrameTexture, endScreenTexture, tembraTexture, podserceTexture, whiteTexture,
-    panelTexture;
+PictureSet pictures;
 
 namespace {
 // The images start-up loads itself, before the asset table runs.
@@ -50,7 +44,7 @@ const std::vector<AssetRow>& AssetTable() {
     auto copy = [&](int step, GLuint* source, GLuint* target) {
       rows.push_back({step, "", source, target});
     };
-    GLuint* pic = pictureTable;
+    GLuint* pic = pictures.table;
     for (int n = 1; n <= 9; ++n) load(n, Numbered("gfx/txt", n, ".png"), &pic[n]);
     for (int n = 10; n <= 13; ++n) copy(n, &pic[n - 4], &pic[n]);
     for (int n = 14; n <= 17; ++n) load(n, Numbered("gfx/txt", n, ".png"), &pic[n]);
@@ -64,25 +58,25 @@ const std::vector<AssetRow>& AssetTable() {
     load(31, "gfx/gfx_1floppy_text2.png", &pic[36]);
     load(32, "gfx/txt37.png", &pic[37]);
     load(33, "gfx/txt38.png", &pic[38]);
-    for (int i = 0; i < 6; ++i) copy(34 + i, &pic[10 + i], &postTextures[i]);
-    for (int n = 1; n <= 6; ++n) load(39 + n, Numbered("gfx/bonfire", n, ".png"), &bonfireCards[n]);
-    load(46, "gfx/black.png", &blackTexture);
-    load(49, "gfx/kelvane.png", &titleTexture);
+    for (int i = 0; i < 6; ++i) copy(34 + i, &pic[10 + i], &pictures.post[i]);
+    for (int n = 1; n <= 6; ++n) load(39 + n, Numbered("gfx/bonfire", n, ".png"), &pictures.bonfireCards[n]);
+    load(46, "gfx/black.png", &pictures.black);
+    load(49, "gfx/kelvane.png", &pictures.title);
     for (int n = 1; n <= 14; ++n)
-      load(51 + n, Numbered("gfx/gfx_greets", n, ".png", true), &greetings[n]);
-    load(66, "gfx/gfx_heart_over_w.png", &heartWhiteTexture);
-    load(67, "gfx/gfx_heart_over_b.png", &heartBlackTexture);
-    load(68, "gfx/gfx_ld2.jpg", &loaderFrameTexture);
-    load(69, "gfx/endscreen.jpg", &endScreenTexture);
-    copy(71, &pic[16], &postTextures[6]);
-    load(72, "gfx/gfx_greets15.png", &greetings[15]);
-    copy(75, &pic[17], &postTextures[7]);
+      load(51 + n, Numbered("gfx/gfx_greets", n, ".png", true), &pictures.greetings[n]);
+    load(66, "gfx/gfx_heart_over_w.png", &pictures.heartWhite);
+    load(67, "gfx/gfx_heart_over_b.png", &pictures.heartBlack);
+    load(68, "gfx/gfx_ld2.jpg", &pictures.loaderFrame);
+    load(69, "gfx/endscreen.jpg", &pictures.endScreen);
+    copy(71, &pic[16], &pictures.post[6]);
+    load(72, "gfx/gfx_greets15.png", &pictures.greetings[15]);
+    copy(75, &pic[17], &pictures.post[7]);
     for (int n = 9; n <= 12; ++n)
-      load(67 + n, Numbered("gfx/overlay", n, ".jpg"), &postTextures[n - 1]);
-    load(80, "gfx/gfx_tembra.png", &tembraTexture);
-    load(81, "gfx/gfx_bonfire.png", &bonfireTitleTexture);
-    load(82, "gfx/gfx_podserce_1.jpg", &podserceTexture);
-    load(83, "gfx/white.png", &whiteTexture);
+      load(67 + n, Numbered("gfx/overlay", n, ".jpg"), &pictures.post[n - 1]);
+    load(80, "gfx/gfx_tembra.png", &pictures.tembra);
+    load(81, "gfx/gfx_bonfire.png", &pictures.bonfireTitle);
+    load(82, "gfx/gfx_podserce_1.jpg", &pictures.podserce);
+    load(83, "gfx/white.png", &pictures.white);
     return rows;
   }();
   return table;

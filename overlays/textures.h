@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
-// Slot groups of the texture table; 0 means not loaded.
-extern GLuint pictureTable[100];   // by picture number
-extern GLuint postTextures[12];    // random overlay textures of the post passes
-extern GLuint greetings[16];       // 1..15
-extern GLuint bonfireCards[7];     // 1..6
-extern GLuint bonfireTitleTexture, blackTexture, titleTexture, heartWhiteTexture,
-    heartBlackTexture, loaderFrameTexture, endScreenTexture, tembraTexture,
-    podserceTexture, whiteTexture, panelTexture;
+// The show's pictures, as start-up and the loader's asset steps load them;
+// 0 means not loaded. Fixed once loaded: a start-up resource, not show state.
+struct PictureSet {
+  GLuint table[100];        // by picture number
+  GLuint post[12];          // random overlay textures of the post passes
+  GLuint greetings[16];     // 1..15
+  GLuint bonfireCards[7];   // 1..6
+  GLuint bonfireTitle, black, title, heartWhite, heartBlack, loaderFrame, endScreen, tembra,
+      podserce, white, panel;
+};
+extern PictureSet pictures;
 
 // Decodes an image with SDL_image and uploads it as a new texture (left
 // bound). A file that cannot be decoded, or a PNG or JPEG cut short, ends the

@@ -83,10 +83,10 @@ void CopyPass() {
 void DofPass(float demoTime) {
   // Focus breathes with the music: 0..20, period about 62.8 tenths of a second.
   const float t = static_cast<float>((std::sin(demoTime * 0.1) + 1.0) * 10.0);
-  ShaderPass(dofProgram, t, targets.radTexture);
+  ShaderPass(programs.dof, t, targets.radTexture);
 }
 
-void MultiplyPass(GLuint image, float value) { ShaderPass(multiplyProgram, value, image); }
+void MultiplyPass(GLuint image, float value) { ShaderPass(programs.multiply, value, image); }
 
 void FlashOverlayPass(GLuint overlay, float demoTime, float switchTime) {
   BeginUnitSquare();
@@ -124,7 +124,7 @@ void PanelPass() {
   glColor4f(1, 1, 1, 1);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   BeginUnitSquare();
-  glBindTexture(GL_TEXTURE_2D, panelTexture);
+  glBindTexture(GL_TEXTURE_2D, pictures.panel);
   DrawScreenQuad(false);
   glPopMatrix();
   glPopAttrib();

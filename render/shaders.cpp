@@ -11,17 +11,10 @@
 #include "core/file_open.h"
 #include "core/shader_build.h"
 
-GLuint radProgram = 0;
-GLuint dofProgram = 0;
-GLuint multiplyProgram = 0;
+ShaderPrograms programs;
 
 namespace {
 constexpr const char* kVertexSource = "dat/multiply_vertex.glsl";
-
-// The six shader objects, kept for the life of the program.
-GLuint radVertex = 0, radFragment = 0;
-GLuint dofVertex = 0, dofFragment = 0;
-GLuint multiplyVertex = 0, multiplyFragment = 0;
 
 // A shader's or program's info log as text.
 std::string InfoLog(GLuint object, bool isProgram) {
@@ -101,8 +94,8 @@ char* ReadWholeFile(const char* path, std::string* why) {
 }
 
 void LoadShaderPrograms() {
-  radProgram = BuildProgram("dat/rad_fragment.glsl", radVertex, radFragment);
-  dofProgram = BuildProgram("dat/dof_fragment.glsl", dofVertex, dofFragment);
-  multiplyProgram =
-      BuildProgram("dat/multiply_fragment.glsl", multiplyVertex, multiplyFragment);
+  ShaderPrograms& p = programs;
+  p.rad = BuildProgram("dat/rad_fragment.glsl", p.radVertex, p.radFragment);
+  p.dof = BuildProgram("dat/dof_fragment.glsl", p.dofVertex, p.dofFragment);
+  p.multiply = BuildProgram("dat/multiply_fragment.glsl", p.multiplyVertex, p.multiplyFragment);
 }

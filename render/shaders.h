@@ -4,9 +4,15 @@
 #include <string>
 #include "core/gl.h"
 
-extern GLuint radProgram;
-extern GLuint dofProgram;
-extern GLuint multiplyProgram;
+// The programs and their shader objects, kept for the life of the program:
+// a start-up resource.
+struct ShaderPrograms {
+  GLuint rad = 0, dof = 0, multiply = 0;
+  GLuint radVertex = 0, radFragment = 0;
+  GLuint dofVertex = 0, dofFragment = 0;
+  GLuint multiplyVertex = 0, multiplyFragment = 0;
+};
+extern ShaderPrograms programs;
 
 // Whole file read into a new NUL-terminated buffer (free with free()); null
 // for a null path, or a file that cannot be opened (a pipe or device is

@@ -37,7 +37,7 @@ inline constexpr CarriedGpuState kCarriedGpuState[] = {
     // texture held; every frame of the show clears or covers it before
     // reading it. Which of the two colour buffers is the scene texture is
     // CPU state (targets).
-    {"targets.sceneTexture (render target colour)", "RunLoaderScreen",
+    {"targets.sceneTexture (render target colour)", "DrawLoaderScreen",
      carried_gpu_state::DuringTheLoader},
     // Each layer leaves the fixed-function state it set for the next, and the
     // frame's end resets only the matrices, texturing, lighting, the colour

@@ -45,15 +45,15 @@ void ComposeScreen(const ShowState& show, float demoTime) {
     case Composition::FirstPost:
       DofPass(demoTime);
       BeginScreen();
-      MultiplyPass(loaderFrameTexture, 10.0f);
+      MultiplyPass(pictures.loaderFrame, 10.0f);
       break;
     case Composition::Flash:
       DofPass(demoTime);
       BeginScreen();
       // Layer 1 is drawn over by layer 2; it shows through its re-picks,
       // which restart the zoom and fade of the visible overlay.
-      FlashOverlayPass(postTextures[c.flashLayer1.choice], demoTime, c.layer1SwitchTime);
-      FlashOverlayPass(postTextures[c.flashLayer2.choice], demoTime, c.overlaySwitchTime);
+      FlashOverlayPass(pictures.post[c.flashLayer1.choice], demoTime, c.layer1SwitchTime);
+      FlashOverlayPass(pictures.post[c.flashLayer2.choice], demoTime, c.overlaySwitchTime);
       break;
     case Composition::Default:
       MultiplyPass(targets.radTexture, 2.0f);

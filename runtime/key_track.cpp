@@ -12,20 +12,23 @@
 #include "core/file_open.h"
 #include "runtime/director.h"
 
-char keyTrackKeys[kKeyTrackSize];
-float keyTrackTimes[kKeyTrackSize];
+KeyTrack keyTrack;
 
 namespace {
 constexpr char kFillKey = '/';             // has no director action
 constexpr float kFillTime = 1000000000.0f;  // never reached
-FILE* recordFile = nullptr;
-std::string recordPath;
-bool recordFailed = false;
+// The live-key recording asked for by KELVANE_RECORD.
+struct KeyRecording {
+  FILE* file = nullptr;
+  std::string path;
+  bool failed = false;
+};
+KeyRecording recording;
 
 void FillFrom(int first) {
   for (int i = first; i < kKeyTrackSize; ++i) {
-    keyTrackKeys[i] = kFillKey;
-    keyTrackTimes[i] = kFillTime;
+    keyTrack.keys[i] = kFillKey;
+    keyTrack.times[i] = kFillTime;
   }
 }
 
@@ -88,8 +91,8 @@ int ParseKeyTrack(const std::string& text, TrackStop* stop) {
                   " after the key " + KeyText(key);
       break;
     }
-    keyTrackKeys[count] = key;
-    keyTrackTimes[count] = time;
+    keyTrack.keys[count] = key;
+    keyTrack.times[count] = time;
     ++count;
     pos += end - number;
     skipBlanks();
@@ -100,10 +103,10 @@ int ParseKeyTrack(const std::string& text, TrackStop* stop) {
 // Reports a failed recording write and gives the recording up.
 void AbandonRecording(int error) {
   fprintf(stderr, "kelvane12: cannot write the key recording %s (%s): recording stopped\n",
-          recordPath.c_str(), strerror(error));
-  fclose(recordFile);
-  recordFile = nullptr;
-  recordFailed = true;
+          recording.path.c_str(), strerror(error));
+  fclose(recording.file);
+  recording.file = nullptr;
+  recording.failed = true;
 }
 }  // namespace
 
@@ -137,10 +140,10 @@ void ReplayKeyTrack(ShowState& show, float musicSeconds) {
   std::vector<bool>& fired = show.keysFired;
   if (fired.empty()) fired.assign(kKeyTrackSize, false);
   for (int i = 0; i < kKeyTrackSize; ++i) {
-    if (fired[i] || keyTrackTimes[i] == kKeyFired) continue;
-    if (keyTrackTimes[i] == kKeyTrackEnd) break;
-    if (musicSeconds > keyTrackTimes[i]) {
-      if (keyTrackKeys[i] != ' ') HandleKey(show, static_cast<unsigned char>(keyTrackKeys[i]));
+    if (fired[i] || keyTrack.times[i] == kKeyFired) continue;
+    if (keyTrack.times[i] == kKeyTrackEnd) break;
+    if (musicSeconds > keyTrack.times[i]) {
+      if (keyTrack.keys[i] != ' ') HandleKey(show, static_cast<unsigned char>(keyTrack.keys[i]));
       fired[i] = true;
     }
   }
@@ -149,15 +152,15 @@ void ReplayKeyTrack(ShowState& show, float musicSeconds) {
 void StartKeyRecording() {
   const char* path = getenv("KELVANE_RECORD");
   if (!path || !*path) return;
-  recordPath = path;
-  recordFailed = false;
+  recording.path = path;
+  recording.failed = false;
   // A pipe or device is refused rather than waited on or written to.
   std::string why;
-  recordFile = OpenRegularForAppending(path, &why);
-  if (!recordFile) {
+  recording.file = OpenRegularForAppending(path, &why);
+  if (!recording.file) {
     fprintf(stderr, "kelvane12: cannot record keys to %s (%s): playing without recording\n",
             path, why.c_str());
-    recordFailed = true;
+    recording.failed = true;
     return;
   }
   printf("recording live keys to %s\n", path);
@@ -165,23 +168,23 @@ void StartKeyRecording() {
 
 void RecordLiveKey(unsigned char key, float musicSeconds) {
   // White space cannot be read back: the reader skips it before each key.
-  if (!recordFile || isspace(key)) return;
-  if (fprintf(recordFile, "%c %.6f\n", key, musicSeconds) < 0 || fflush(recordFile) != 0)
+  if (!recording.file || isspace(key)) return;
+  if (fprintf(recording.file, "%c %.6f\n", key, musicSeconds) < 0 || fflush(recording.file) != 0)
     AbandonRecording(errno);
 }
 
 bool FinishKeyRecording() {
-  if (recordFile) {
-    const bool closed = fclose(recordFile) == 0;
+  if (recording.file) {
+    const bool closed = fclose(recording.file) == 0;
     const int error = errno;
-    recordFile = nullptr;
+    recording.file = nullptr;
     if (!closed) {
-      fprintf(stderr, "kelvane12: cannot write the key recording %s (%s)\n", recordPath.c_str(),
+      fprintf(stderr, "kelvane12: cannot write the key recording %s (%s)\n", recording.path.c_str(),
               strerror(error));
-      recordFailed = true;
+      recording.failed = true;
     }
   }
-  if (recordFailed)
-    fprintf(stderr, "kelvane12: the key recording %s is not complete\n", recordPath.c_str());
-  return !recordFailed;
+  if (recording.failed)
+    fprintf(stderr, "kelvane12: the key recording %s is not complete\n", recording.path.c_str());
+  return !recording.failed;
 }

@@ -8,9 +8,13 @@ constexpr int kKeyTrackSize = 126000;
 constexpr float kKeyFired = -2.0f;     // an entry that has fired
 constexpr float kKeyTrackEnd = -1.0f;  // stops the scan at that entry
 
-// The track as read at start-up; which entries have fired is show state.
-extern char keyTrackKeys[kKeyTrackSize];
-extern float keyTrackTimes[kKeyTrackSize];  // music seconds
+// The track as read at start-up (a start-up resource); which entries have
+// fired is show state.
+struct KeyTrack {
+  char keys[kKeyTrackSize];
+  float times[kKeyTrackSize];  // music seconds
+};
+extern KeyTrack keyTrack;
 
 // Reads entries as "%c %f\n" reads them until end of file or kKeyTrackSize
 // entries and fills the rest with '/' at 1e9 s. Only whole entries count:

@@ -127,7 +127,7 @@ void SetUpScreen() {
   radFilled = true;
   // The rad image is drawn once into the still-bound render target.
   glFramebufferTexture(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, targets.radTexture, 0);
-  glUseProgram(radProgram);
+  glUseProgram(programs.rad);
   glUniform1i(5, kRenderWidth);
   glUniform1i(6, kRenderHeight);
   const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
@@ -162,8 +162,8 @@ void StartUp(int argc, char** argv) {
   LoadKeyTrack(kKeyTrackFile);
   StartKeyRecording();
   SDL_Init(0xFFFF);
-  panelTexture = LoadTexture("gfx/panel.png");
-  pictureTable[kLoaderPicture] = LoadTexture("gfx/loader.jpg");
+  pictures.panel = LoadTexture("gfx/panel.png");
+  pictures.table[kLoaderPicture] = LoadTexture("gfx/loader.jpg");
   EndIfStopSignal();
   SetUpParticleField();
   EndIfStopSignal();

@@ -40,7 +40,7 @@ void DrawProgressRibbons(const LoaderState& loader) {
 }  // namespace
 
 void DrawLoaderScreen(const LoaderState& loader) {
-  if (loader.loaderClock > kDrawImageAfter) DrawOpaqueTextureQuad(pictureTable[33]);
+  if (loader.loaderClock > kDrawImageAfter) DrawOpaqueTextureQuad(pictures.table[33]);
   if (loader.loaderClock > kLoadAfter) DrawProgressRibbons(loader);
   if (loader.loaderClock >= kDrawImageAfter)
     FadeToBlack(1 - (loader.loaderClock - kDrawImageAfter) / 20);

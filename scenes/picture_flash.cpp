@@ -15,7 +15,7 @@ void DrawPictureFlash(const DirectorState& director, const ScenePlan& plan, floa
   glColor4f(1, 1, 1, 1);
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
-  glBindTexture(GL_TEXTURE_2D, pictureTable[director.textureStep]);
+  glBindTexture(GL_TEXTURE_2D, pictures.table[director.textureStep]);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glColor4f(1, 1, 1, 0.35f);
   if (PictureFlashShows(director, t)) {
@@ -51,5 +51,5 @@ void DrawTimedCard(GLuint texture, const TimedCard& card, const float shake[3], 
 
 void DrawGreetingCards(const ScenePlan& plan, float t) {
   for (int card = 1; card <= kGreetingCards; ++card)
-    DrawTimedCard(greetings[card], GreetingCard(card), plan.greetingShake[card - 1], t);
+    DrawTimedCard(pictures.greetings[card], GreetingCard(card), plan.greetingShake[card - 1], t);
 }

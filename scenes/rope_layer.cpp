@@ -136,17 +136,17 @@ void DrawExtraRopes(const DirectorState& director, RopeDraw& ropeB, float t) {
   if (!(t > 1400 && t < 1700) || mode == 0) return;
   glPushMatrix();
   ApplyRopeFrame(director);
-  if (mode == 1) ropeB.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureB]);
+  if (mode == 1) ropeB.Draw(director.ropeDrawFlag, t, pictures.table[kRopeTextureB]);
   if (mode == 2 && t > 1300) {  // always true inside the window
     glTranslatef(-0.03f, 0, 0);
     glRotatef(20, 0.02f, 0.03f, 0.05f);
-    ropeB.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureA]);
+    ropeB.Draw(director.ropeDrawFlag, t, pictures.table[kRopeTextureA]);
   }
   if (mode == 3 && t > 1500) {
     glTranslatef(0.04f, 0, 0);
     glRotatef(-20, -0.02f, 0.03f, 0.05f);
     // the other look of the two
-    ropeB.Draw(1 - director.ropeDrawFlag, t, pictureTable[kRopeTextureB]);
+    ropeB.Draw(1 - director.ropeDrawFlag, t, pictures.table[kRopeTextureB]);
     glColor4f(1, 1, 1, 1);
   }
   glPopMatrix();
@@ -178,15 +178,15 @@ void DrawRopeLayer(const ShowState& show, float t, double exact) {
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
   RopeDraw drawA(ropeA), drawB(ropeB);
-  drawB.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureB]);
-  drawA.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureA]);
+  drawB.Draw(director.ropeDrawFlag, t, pictures.table[kRopeTextureB]);
+  drawA.Draw(director.ropeDrawFlag, t, pictures.table[kRopeTextureA]);
   DrawCentreBallA(ropeA);
   if (director.ropeDrawMode == 1) DrawCentreBallB(director, ropeB, t);
   DrawExtraRopes(director, drawB, t);
   if (t > 1350) {  // ropeA again, inside the centre ball's frame: a shifted twin
     glPushMatrix();
     ApplyRopeFrame(director);
-    drawA.Draw(director.ropeDrawFlag, t, pictureTable[kRopeTextureA]);
+    drawA.Draw(director.ropeDrawFlag, t, pictures.table[kRopeTextureA]);
     glColor4f(0, 0, 0, 1);
     glPopMatrix();
   }

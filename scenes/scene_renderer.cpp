@@ -86,9 +86,9 @@ void DrawTitleSequence(float t) {
 
   if (t >= 27) {
     const float a = std::min((t - 27) / 10, 1.0f);
-    if (t < 47) DrawTextureQuad(pictureTable[kTitlePictureA], a);
+    if (t < 47) DrawTextureQuad(pictures.table[kTitlePictureA], a);
     const float b = 1 - (t - 47) / 10;
-    if (t >= 47 && b > 0 && b <= 1) DrawTextureQuad(pictureTable[kTitlePictureA], b);
+    if (t >= 47 && b > 0 && b <= 1) DrawTextureQuad(pictures.table[kTitlePictureA], b);
   }
 
   // Picture 36 slides up from the start; its fade-out goes on below zero,
@@ -96,15 +96,15 @@ void DrawTitleSequence(float t) {
   const float y = (t - 30) * -0.00085f;
   const float a36 = t >= 27 ? std::min((t - 27) / 10, 1.0f) : 0.0f;
   if (t < 47)
-    DrawTextureQuadShiftedY(pictureTable[kTitlePictureB], a36, y);
+    DrawTextureQuadShiftedY(pictures.table[kTitlePictureB], a36, y);
   else
-    DrawTextureQuadShiftedY(pictureTable[kTitlePictureB], std::min(1 - (t - 47) / 10, 1.0f), y);
+    DrawTextureQuadShiftedY(pictures.table[kTitlePictureB], std::min(1 - (t - 47) / 10, 1.0f), y);
 
   if (t >= 60) {
     const float a = std::min((t - 60) / 10, 1.0f);
-    if (t < 85) DrawTextureQuad(titleTexture, a);
+    if (t < 85) DrawTextureQuad(pictures.title, a);
     const float b = 1 - (t - 85) / 10;
-    if (t >= 85 && b > 0 && b <= 1) DrawTextureQuad(titleTexture, b);
+    if (t >= 85 && b > 0 && b <= 1) DrawTextureQuad(pictures.title, b);
   }
   glPopMatrix();
   glPopAttrib();
@@ -148,7 +148,7 @@ void SetUpLayers(const DirectorState& director, float t) {
   if (kWideLayersWindow.Holds(t)) glScalef(1.5f, 1.5f, 1.5f);
   glScalef(0.5f, 0.5f, 0.5f);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, pictureTable[kLayerPicture]);
+  glBindTexture(GL_TEXTURE_2D, pictures.table[kLayerPicture]);
   // This blend function stays for the wire layer and the pulse figures.
   if (director.blendSwitch) glBlendFunc(GL_SRC_ALPHA, GL_SRC_COLOR);
   glColor4f(kLineGrey, kLineGrey, kLineGrey, 1);
@@ -202,7 +202,7 @@ void DrawClosingOverlays(const ShowState& show, float t) {
   for (int card = 0; card < 5; ++card) {
     const float start = kTextCardStarts[card];
     const float o = 1 - (t - start) / kTextCardFade;
-    if (t >= start && o > 0 && o <= 1) DrawTextureQuad(pictureTable[card + 1], o);
+    if (t >= start && o > 0 && o <= 1) DrawTextureQuad(pictures.table[card + 1], o);
   }
   glPopMatrix();
 
@@ -218,7 +218,7 @@ void DrawClosingOverlays(const ShowState& show, float t) {
   if (t > kEndScreenAfter) {
     const float elapsed = show.scene.endScreenElapsed;
     const float opacity = elapsed >= 0 ? std::min(elapsed / 120, 1.0f) : 0.0f;
-    DrawTextureQuad(endScreenTexture, opacity);
+    DrawTextureQuad(pictures.endScreen, opacity);
   }
   glPopMatrix();
 }

@@ -25,7 +25,7 @@ const char kKeysPath[] = KELVANE_SOURCE_DIR "/assets/keys.dat";
 // Loads keys.dat and ends the scan after its entries.
 int LoadCommittedTrack() {
   const int count = LoadKeyTrack(kKeysPath);
-  if (count < kKeyTrackSize) keyTrackTimes[count] = kKeyTrackEnd;
+  if (count < kKeyTrackSize) keyTrack.times[count] = kKeyTrackEnd;
   return count;
 }
 
@@ -36,10 +36,10 @@ TEST(Performance, CommittedKeysAreTheGeneratorOutputAndLoadAsComposed) {
   EXPECT_TRUE(text.str() == FormatKeyTrack(presses)) << "run `make keys` and commit it";
   ASSERT_EQ(LoadCommittedTrack(), int(presses.size()));
   for (size_t i = 0; i < presses.size(); ++i) {
-    ASSERT_EQ(keyTrackKeys[i], presses[i].key) << i;
-    ASSERT_NEAR(keyTrackTimes[i], presses[i].seconds, 1e-4) << i;
+    ASSERT_EQ(keyTrack.keys[i], presses[i].key) << i;
+    ASSERT_NEAR(keyTrack.times[i], presses[i].seconds, 1e-4) << i;
     if (i > 0) {
-      ASSERT_LE(keyTrackTimes[i - 1], keyTrackTimes[i]) << i;
+      ASSERT_LE(keyTrack.times[i - 1], keyTrack.times[i]) << i;
     }
   }
   // Every hit of the music has a key on it, the keys' lead ahead of the beat.

@@ -130,12 +130,12 @@ TEST_F(Passes, ComposesEachWindowFromTheSceneTexture) {
   musicStream = AudioStreamCreateFile(kMusicFile);
   ASSERT_NE(musicStream, 0u);
   ASSERT_TRUE(AudioChannelPlay(musicStream, false));
-  const GLuint savedPanel = panelTexture, savedLoader = loaderFrameTexture;
-  const GLuint savedPost2 = postTextures[2], savedPost5 = postTextures[5];
-  panelTexture = testgl::MakeTexture(1, 1, {0, 0, 0, 0});
-  loaderFrameTexture = testgl::MakeTexture(1, 2, {0, 0, 0, 255, 255, 255, 255, 255});
-  postTextures[2] = testgl::PlainTexture(0, 255, 0);
-  postTextures[5] = testgl::PlainTexture(255, 0, 255);
+  const GLuint savedPanel = pictures.panel, savedLoader = pictures.loaderFrame;
+  const GLuint savedPost2 = pictures.post[2], savedPost5 = pictures.post[5];
+  pictures.panel = testgl::MakeTexture(1, 1, {0, 0, 0, 0});
+  pictures.loaderFrame = testgl::MakeTexture(1, 2, {0, 0, 0, 255, 255, 255, 255, 255});
+  pictures.post[2] = testgl::PlainTexture(0, 255, 0);
+  pictures.post[5] = testgl::PlainTexture(255, 0, 255);
   ShowState frames;  // in its loader: the loader's first frames draw nothing into the scene
 
   for (const Window& w : kWindows) {
@@ -166,8 +166,8 @@ TEST_F(Passes, ComposesEachWindowFromTheSceneTexture) {
   AudioStreamFree(musicStream);
   musicStream = 0;
   TicksUseRealClock();
-  panelTexture = savedPanel, loaderFrameTexture = savedLoader;
-  postTextures[2] = savedPost2, postTextures[5] = savedPost5;
+  pictures.panel = savedPanel, pictures.loaderFrame = savedLoader;
+  pictures.post[2] = savedPost2, pictures.post[5] = savedPost5;
 }
 
 TEST_F(Passes, FlashOverlayZoomsAndFadesAfterARePick) {

@@ -195,16 +195,16 @@ TEST(KeyTrack, KeepsWholeEntriesAndSaysWhereReadingStopped) {
       EXPECT_NE(said.find("keys.dat"), std::string::npos) << said;
     }
     for (size_t i = 0; i < c.keys.size(); ++i) {
-      EXPECT_EQ(keyTrackKeys[i], c.keys[i]) << i;
-      EXPECT_EQ(keyTrackTimes[i], c.times[i]) << i;
+      EXPECT_EQ(keyTrack.keys[i], c.keys[i]) << i;
+      EXPECT_EQ(keyTrack.times[i], c.times[i]) << i;
     }
-    EXPECT_EQ(keyTrackKeys[kKeyTrackSize - 1], '/');
-    EXPECT_EQ(keyTrackTimes[kKeyTrackSize - 1], 1e9f);
+    EXPECT_EQ(keyTrack.keys[kKeyTrackSize - 1], '/');
+    EXPECT_EQ(keyTrack.times[kKeyTrackSize - 1], 1e9f);
   }
   std::string full;
   for (int i = 0; i < kKeyTrackSize + 10; ++i) full += i < kKeyTrackSize ? "z 7\n" : "^ 7\n";
   EXPECT_EQ(Load(full), kKeyTrackSize);
-  EXPECT_EQ(keyTrackKeys[kKeyTrackSize - 1], 'z');
+  EXPECT_EQ(keyTrack.keys[kKeyTrackSize - 1], 'z');
 
   // Random bytes hold Escapes; none may become an entry that fires.
   std::mt19937 bytes(23);
@@ -213,7 +213,7 @@ TEST(KeyTrack, KeepsWholeEntriesAndSaysWhereReadingStopped) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(Load(noise), 0);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("has no whole entry"), std::string::npos);
-  EXPECT_EQ(keyTrackTimes[0], 1e9f);
+  EXPECT_EQ(keyTrack.times[0], 1e9f);
 }
 
 // The committed performance reads entry for entry as its lines say.
@@ -230,8 +230,8 @@ TEST(KeyTrack, TheCommittedPerformanceLoadsWhole) {
     float time = 0;
     ASSERT_EQ(sscanf(line.c_str(), "%c %f", &key, &time), 2) << line;
     ASSERT_LT(lines, kKeyTrackSize);
-    EXPECT_EQ(keyTrackKeys[lines], key) << line;
-    EXPECT_EQ(keyTrackTimes[lines], time) << line;
+    EXPECT_EQ(keyTrack.keys[lines], key) << line;
+    EXPECT_EQ(keyTrack.times[lines], time) << line;
     ++lines;
   }
   EXPECT_GT(lines, 100);
@@ -246,7 +246,7 @@ TEST(KeyTrack, ReplayFiresEachEntryOnceAfterItsTimeInFileOrder) {
   EXPECT_EQ(director.fieldOfView, 65);
   EXPECT_TRUE(show.keysFired[3]);
   EXPECT_FALSE(show.keysFired[0]);
-  EXPECT_EQ(keyTrackTimes[3], -5.0f);  // the track itself stays as read
+  EXPECT_EQ(keyTrack.times[3], -5.0f);  // the track itself stays as read
   ReplayKeyTrack(show, 2);  // 2 has not passed at 2
   EXPECT_EQ(director.fieldOfView, 20);
   EXPECT_EQ(director.pulseALevel, 0.2f);
@@ -257,7 +257,7 @@ TEST(KeyTrack, ReplayFiresEachEntryOnceAfterItsTimeInFileOrder) {
   EXPECT_EQ(director.fieldOfView, 1);
   // A blank is consumed without effect; the end mark stops the scan.
   Load(" 1\n^ 1\n& 1\n");
-  keyTrackTimes[2] = kKeyTrackEnd;
+  keyTrack.times[2] = kKeyTrackEnd;
   ShowState fresh;
   fresh.clock.demoTime = 99;
   ReplayKeyTrack(fresh, 5);

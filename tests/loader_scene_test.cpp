@@ -71,7 +71,7 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   std::filesystem::current_path(testimg::TestAssetDirectory());
   ShowState show;
   const LoaderState& loader = show.loader;
-  pictureTable[33] = LoadTexture("gfx/loader.jpg");  // start-up's job
+  pictures.table[33] = LoadTexture("gfx/loader.jpg");  // start-up's job
   const std::array<int, 3> image = testimg::AssetColour(1);  // loader.jpg's colour
 
   LoaderClock clock(show);
@@ -89,7 +89,7 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   EXPECT_EQ(loader.loadCounter, 0);
   clock.FrameAt(46.5);
   EXPECT_EQ(loader.loadCounter, 1);
-  EXPECT_NE(pictureTable[1], 0u);
+  EXPECT_NE(pictures.table[1], 0u);
   // At half a tenth per frame a step comes every third frame.
   for (int frame = 1; frame <= 6; ++frame) clock.FrameAt(46.5 + 0.5 * frame);
   EXPECT_EQ(loader.loadCounter, 3);
@@ -113,9 +113,9 @@ TEST(LoaderScreen, RunsToTheMainPhaseAndStartsTheMusicOnce) {
   for (int frame = 0; frame < 200 && loader.loadCounter < 85; ++frame) clock.FrameAt(t += 1.01);
   EXPECT_EQ(loader.loadCounter, 85);
   const double finish = t;
-  for (auto& [slot, name] : {std::pair<const char*, GLuint>{"white", whiteTexture},
-                            {"greetings 15", greetings[15]},
-                            {"post 11", postTextures[11]}})
+  for (auto& [slot, name] : {std::pair<const char*, GLuint>{"white", pictures.white},
+                            {"greetings 15", pictures.greetings[15]},
+                            {"post 11", pictures.post[11]}})
     EXPECT_NE(name, 0u) << slot;
   // Fully loaded, the ribbons (waving now) reach the right edge.
   int ribbonPixels = 0;

@@ -50,13 +50,13 @@ TEST(Quads, TextureQuadsPutTheFirstRowAtTheTopAndMoveByScreens) {
 class Overlays : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    tembraTexture = testgl::PlainTexture(255, 0, 0);
-    bonfireTitleTexture = testgl::PlainTexture(0, 0, 255);
-    for (int i = 1; i <= 6; ++i) bonfireCards[i] = testgl::PlainTexture(i * 40, 0, 255 - i * 40);
-    bonfireCards[3] = testgl::PlainTexture(255, 0, 0);
-    bonfireCards[4] = testgl::PlainTexture(0, 255, 0);
-    podserceTexture = testgl::PlainTexture(255, 0, 0);
-    whiteTexture = testgl::PlainTexture(255, 255, 255);
+    pictures.tembra = testgl::PlainTexture(255, 0, 0);
+    pictures.bonfireTitle = testgl::PlainTexture(0, 0, 255);
+    for (int i = 1; i <= 6; ++i) pictures.bonfireCards[i] = testgl::PlainTexture(i * 40, 0, 255 - i * 40);
+    pictures.bonfireCards[3] = testgl::PlainTexture(255, 0, 0);
+    pictures.bonfireCards[4] = testgl::PlainTexture(0, 255, 0);
+    pictures.podserce = testgl::PlainTexture(255, 0, 0);
+    pictures.white = testgl::PlainTexture(255, 255, 255);
   }
   // The schedule at demo time t over a grey (100) frame; the centre pixel.
   static Rgba DrawAt(float t) {

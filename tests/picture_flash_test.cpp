@@ -19,14 +19,14 @@ class PictureEffects : public testing::Test {
  protected:
   void SetUp() override {
     testgl::ResetState();
-    savedStep6 = pictureTable[6];
-    savedStep7 = pictureTable[7];
-    pictureTable[6] = testgl::PlainTexture(250, 0, 0);
-    pictureTable[7] = testgl::PlainTexture(0, 250, 0);
+    savedStep6 = pictures.table[6];
+    savedStep7 = pictures.table[7];
+    pictures.table[6] = testgl::PlainTexture(250, 0, 0);
+    pictures.table[7] = testgl::PlainTexture(0, 250, 0);
   }
   void TearDown() override {
-    pictureTable[6] = savedStep6;
-    pictureTable[7] = savedStep7;
+    pictures.table[6] = savedStep6;
+    pictures.table[7] = savedStep7;
   }
   // One flash over black at demo time t, its step and its drawing; returns
   // the draws the step took.

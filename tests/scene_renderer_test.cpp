@@ -54,15 +54,15 @@ class SceneRendererTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     testgl::ResetState();
-    for (GLuint* slot : {&pictureTable[34], &pictureTable[36], &titleTexture, &pictureTable[1],
-                         &greetings[1], &endScreenTexture})
+    for (GLuint* slot : {&pictures.table[34], &pictures.table[36], &pictures.title, &pictures.table[1],
+                         &pictures.greetings[1], &pictures.endScreen})
       saved_[slot] = *slot;
-    pictureTable[34] = testgl::PlainTexture(200, 40, 40);
-    pictureTable[36] = testgl::PlainTexture(kPicture36[0], kPicture36[1], kPicture36[2]);
-    titleTexture = testgl::PlainTexture(kTitle[0], kTitle[1], kTitle[2]);
-    pictureTable[1] = testgl::PlainTexture(kCard1[0], kCard1[1], kCard1[2]);
-    greetings[1] = testgl::PlainTexture(kGreeting1[0], kGreeting1[1], kGreeting1[2]);
-    endScreenTexture = testgl::PlainTexture(kEndScreen[0], kEndScreen[1], kEndScreen[2]);
+    pictures.table[34] = testgl::PlainTexture(200, 40, 40);
+    pictures.table[36] = testgl::PlainTexture(kPicture36[0], kPicture36[1], kPicture36[2]);
+    pictures.title = testgl::PlainTexture(kTitle[0], kTitle[1], kTitle[2]);
+    pictures.table[1] = testgl::PlainTexture(kCard1[0], kCard1[1], kCard1[2]);
+    pictures.greetings[1] = testgl::PlainTexture(kGreeting1[0], kGreeting1[1], kGreeting1[2]);
+    pictures.endScreen = testgl::PlainTexture(kEndScreen[0], kEndScreen[1], kEndScreen[2]);
     SetUpParticleField(KELVANE_RUN_DIR "/");
   }
   static void TearDownTestSuite() {

@@ -43,11 +43,35 @@ void StepFrames(ShowState& show, int frames) {
     StepFrame(show, NextFrameTime(show.clock, show.clock.demoClock + 0.1f, 0));
 }
 
+// Stretches of the show, in music seconds, and what stepping each must move:
+// the wire layer and the stirred stars; the close-up (the breathing soft
+// body, its drift, glints, star colours, chain jitter, pulse figures); the
+// last minute (flash layers, picture flash, threads, the last chain).
+using Moved = bool (*)(const ShowState& before, const ShowState& after);
+const struct {
+  float from;
+  const char* what;
+  Moved moved;
+} kStretches[] = {
+    {33.0f, "wire layer",
+     [](const ShowState& a, const ShowState& b) { return !SameBytes(a.wireLayer, b.wireLayer); }},
+    {33.0f, "point cloud",
+     [](const ShowState& a, const ShowState& b) { return !SameBytes(a.pointCloud, b.pointCloud); }},
+    {70.0f, "soft body",
+     [](const ShowState& a, const ShowState& b) {
+       return !SameBody(a.softBody, b.softBody) && a.softBodyPhase != b.softBodyPhase;
+     }},
+    {70.0f, "close-up drift",
+     [](const ShowState& a, const ShowState& b) {
+       return a.scene.closeUpDrift != b.scene.closeUpDrift;
+     }},
+    {152.5f, "flash layers",
+     [](const ShowState& a, const ShowState& b) {
+       return !SameBytes(a.composition, b.composition);
+     }},
+};
+
 TEST(ShowState, CopiesRestoreAndStepApartInEveryWindow) {
-  // Stretches of the show, in music seconds: the wire layer and the stirred
-  // stars; the close-up (soft body, glints, star colours, chain jitter,
-  // pulse figures); the last minute (flash layers, picture flash, threads,
-  // the last chain).
   ShowState show = StartedShow();
   for (const float from : {33.0f, 70.0f, 152.5f}) {
     SCOPED_TRACE(testing::Message() << "from " << from << " s");
@@ -59,6 +83,11 @@ TEST(ShowState, CopiesRestoreAndStepApartInEveryWindow) {
     const ShowState after = show;
     EXPECT_FALSE(SameRope(after.ropeA, copy.ropeA)) << "the ropes did not move";
     EXPECT_FALSE(SameBytes(after.generator, copy.generator)) << "nothing drew";
+    for (const auto& stretch : kStretches) {
+      if (stretch.from == from) {
+        EXPECT_TRUE(stretch.moved(copy, after)) << stretch.what;
+      }
+    }
     ExpectSameShow(copy, untouched);  // stepping the original left the copy alone
 
     show = copy;
