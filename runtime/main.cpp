@@ -13,6 +13,7 @@
 #include "runtime/frame_steps.h"
 #include "runtime/show_options.h"
 #include "runtime/startup.h"
+#include "runtime/version.h"
 #include "runtime/x_display.h"
 
 int main(int argc, char** argv) {
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     fputs(ShowUsage(argv[0]).c_str(), stdout);
     return 0;
   }
+  if (options.version) return PrintVersion(ProgramName(argv[0])) ? 0 : 1;
   // The show reads its files from its data directory; a recording goes where
   // the user started it.
   if (!EnterDataDirectory(ProgramName(argv[0]))) return 1;

@@ -40,6 +40,7 @@
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
 #include "runtime/startup.h"
+#include "runtime/version.h"
 #include "runtime/x_display.h"
 #include "scenes/loader_screen.h"
 #include "tools/capture/capture_options.h"
@@ -739,6 +740,7 @@ int main(int argc, char** argv) {
     fputs(CaptureUsage(), stdout);
     return 0;
   }
+  if (o.version) return PrintVersion("kelvane12-capture") ? 0 : 1;
   // The show's files are read in the data directory; output paths and
   // TMPDIR are taken from where the tool was started.
   if (!EnterDataDirectory("kelvane12-capture")) return 1;
