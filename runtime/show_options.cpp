@@ -24,7 +24,7 @@ const char* ProgramName(const char* argv0) {
 }
 
 std::string ShowUsage(const char* program) {
-  return "usage: " + std::string(ProgramName(program)) + " [--window]\n"
+  return "usage: " + std::string(ProgramName(program)) + " [--window] [--help] [--version]\n"
          "  --window   play in a 1280x720 window that can be resized and moved\n"
          "  --help     print this text\n"
          "  --version  print the version\n"
