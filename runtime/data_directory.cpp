@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -23,14 +25,16 @@ bool HoldsData(const fs::path& directory) {
   std::error_code ec;
   return fs::is_directory(directory / kMarker, ec);
 }
-}  // namespace
 
-std::vector<std::string> DataDirectoryCandidates(const std::string& exeDirectory) {
-  const fs::path here = fs::path(exeDirectory).lexically_normal();
+// Where the data of an executable in `exeDirectory` may lie, in the order
+// tried: beside it, then in ../share/kelvane12.
+std::vector<std::string> DataDirectoryCandidates(const fs::path& exeDirectory) {
+  const fs::path here = exeDirectory.lexically_normal();
   return {here.string(), (here / ".." / "share" / "kelvane12").lexically_normal().string()};
 }
+}  // namespace
 
-bool EnterDataDirectoryOf(const std::string& exePath, const char* program) {
+bool EnterDataDirectory(const char* program) {
   std::error_code ec;
   const fs::path start = fs::current_path(ec);
   if (ec) {
@@ -38,10 +42,15 @@ bool EnterDataDirectoryOf(const std::string& exePath, const char* program) {
             ec.message().c_str());
     return false;
   }
-  // A link to the executable (on the PATH, say) leads to where it lies.
-  fs::path exe = fs::weakly_canonical(fs::absolute(exePath, ec), ec);
-  if (ec) exe = fs::absolute(exePath).lexically_normal();
-  const std::vector<std::string> candidates = DataDirectoryCandidates(exe.parent_path().string());
+  // The kernel's name of the executable, with every link to it (on the PATH,
+  // at the archive's top) followed to where it lies.
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    fprintf(stderr, "%s: cannot tell where its executable lies (/proc/self/exe: %s)\n", program,
+            ec.message().c_str());
+    return false;
+  }
+  const std::vector<std::string> candidates = DataDirectoryCandidates(exe.parent_path());
   for (const std::string& candidate : candidates) {
     if (!HoldsData(candidate)) continue;
     if (chdir(candidate.c_str()) != 0) {
@@ -63,19 +72,7 @@ bool EnterDataDirectoryOf(const std::string& exePath, const char* program) {
   return false;
 }
 
-bool EnterDataDirectory(const char* program) {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) {
-    fprintf(stderr, "%s: cannot tell where its executable lies (/proc/self/exe: %s)\n", program,
-            ec.message().c_str());
-    return false;
-  }
-  return EnterDataDirectoryOf(exe.string(), program);
-}
-
 const std::string& DataDirectory() { return dataDirectory; }
-const std::string& StartDirectory() { return startDirectory; }
 
 std::string FromStartDirectory(const std::string& path) {
   if (path.empty()) return path;

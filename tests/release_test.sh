@@ -40,6 +40,8 @@ install)
     expect_status $? 0 "$program --version"
     [ "$out" = "$program $version" ] || fail "$program --version says '$out', expected '$program $version'"
   done
+  "$work/prefix/bin/kelvane12" --version >/dev/full 2>"$work/err.txt"
+  expect_status $? 1 "kelvane12 --version to a full disk"
   "$work/prefix/bin/kelvane12" --help >help.txt 2>"$work/err.txt"
   expect_status $? 0 "kelvane12 --help"
   expect help.txt "kelvane12 --help" "^usage: kelvane12" "--window"
@@ -109,6 +111,8 @@ packages)
   done
   grep -E 'k12-|bench|fieldshot|assetgen' "$work/contents.txt" && fail "the package holds test or build programs"
   [ "$(grep -c '^\./usr/bin/.' "$work/contents.txt")" = 4 ] || fail "programs: $(grep '^\./usr/bin/' "$work/contents.txt")"
+  grep -v -e '^\./$' -e '^\./usr/$' -e '^\./usr/bin/' -e '^\./usr/share/' "$work/contents.txt" >"$work/stray.txt" &&
+    fail "the package holds files outside /usr/bin and /usr/share: $(head -n 3 "$work/stray.txt")"
 
   mkdir "$work/unpacked" && tar -xzf "$work/pkg/$top.tar.gz" -C "$work/unpacked" || fail "unpacking the archive"
   [ "$(ls "$work/unpacked")" = "$top" ] || fail "the archive unpacks into $(ls "$work/unpacked"), expected $top/"
