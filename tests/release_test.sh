@@ -59,7 +59,10 @@ install)
   SDL_AUDIODRIVER=dummy KELVANE_RECORD=rec.dat timeout -s KILL 120 \
     "$work/prefix/bin/kelvane12" --window >/dev/null 2>"$work/err.txt" &
   pid=$!
-  for i in $(seq 200); do [ -e rec.dat ] || [ -e "$work/prefix/share/kelvane12/rec.dat" ] && break; sleep 0.5; done
+  for i in $(seq 200); do
+    [ -e rec.dat ] || [ -e "$work/prefix/share/kelvane12/rec.dat" ] || ! kill -0 $pid 2>/dev/null && break
+    sleep 0.5
+  done
   kill -TERM $pid; wait $pid
   expect_status $? 143 "installed show ended by SIGTERM"
   [ -f rec.dat ] || fail "KELVANE_RECORD=rec.dat was not made in the start directory: $(cat "$work/err.txt")"
@@ -70,6 +73,7 @@ install)
   expect_status $? 1 "capture without its data"
   expect "$work/err.txt" "capture without its data" "cannot find the show's data" \
     "$work/alone/bin and $work/alone/share/kelvane12"
+  [ "$(grep -c . "$work/err.txt")" -le 2 ] || fail "more than the one message: $(cat "$work/err.txt")"
   mv "$work/prefix/share/kelvane12/gfx" "$work/gfx"
   "$work/prefix/bin/kelvane12" 2>"$work/err.txt"
   expect_status $? 1 "installed show without its pictures"
