@@ -128,8 +128,8 @@ packages)
   [ -f frames/frame_000000.png ] || fail "the capture from the archive wrote no frame"
   ;;
 manual)
-  # The manual page renders without a warning and names every option of the
-  # show's and the capture's usage; the desktop entry is valid and its icon
+  # The manual page renders without a warning and describes every option of
+  # the programs' usage; the desktop entry is valid and its icon
   # is drawn at the sizes it is installed at.
   install_prefix
   page=$work/prefix/share/man/man6/kelvane12.6
@@ -137,7 +137,8 @@ manual)
   groff -ww -man -Tutf8 -P-cbou "$page" >"$work/page.txt" 2>"$work/err.txt" || fail "groff failed: $(cat "$work/err.txt")"
   [ -s "$work/err.txt" ] && fail "groff warns about the manual page: $(head -n 5 "$work/err.txt")"
   expect "$work/page.txt" "manual page" "kelvane12 $version" "KELVANE_RECORD" "EXIT STATUS" "FILES"
-  sed 's/\\-/-/g' "$page" | options_of >"$work/page-options.txt"
+  # The options that have an entry of their own (the line after each .TP).
+  awk 'tag { print } { tag = ($0 == ".TP") }' "$page" | sed 's/\\-/-/g' | options_of >"$work/page-options.txt"
   for program in kelvane12 kelvane12-capture kelvane12-meshinfo; do
     "$work/prefix/bin/$program" --help | options_of | while read -r option; do
       grep -qx -- "$option" "$work/page-options.txt" || { echo "$option"; break; }
