@@ -1,6 +1,6 @@
 # Thin wrapper over CMake/CTest. `make run` plays the show, `make test` runs
-# every test, `make video` renders the show to an MP4; all install missing
-# Debian packages and generate the assets.
+# every test, `make video` renders the show to an MP4, `make dist` makes the
+# release packages; all install missing Debian packages and generate the assets.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
@@ -11,7 +11,7 @@ VIDEO_FPS ?= 30
 VIDEO_ARGS ?=
 VIDEO_FILE := $(abspath $(BUILD))/kelvane12.mp4
 
-.PHONY: all deps configure build run video test test-sanitize keys clean
+.PHONY: all deps configure build run video test test-sanitize keys dist clean
 
 all: build
 
@@ -49,6 +49,11 @@ test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The release packages, with CPack: build/kelvane12_VERSION_amd64.deb and
+# build/kelvane12-VERSION-linux-x86_64.tar.gz.
+dist: build
+	cd $(BUILD) && cpack
 
 # Rewrites the committed performance, assets/keys.dat, from the choreography.
 keys: configure

@@ -1,5 +1,5 @@
-// The show: options, check the run directory and the display, start up, open
-// the music, run GLUT.
+// The show: options, enter the data directory, check its files and the
+// display, start up, open the music, run GLUT.
 #include "core/gl.h"  // GLEW before any other GL header
 #include <GL/freeglut.h>
 
@@ -8,10 +8,12 @@
 
 #include "core/audio.h"
 #include "core/stop_signals.h"
+#include "runtime/data_directory.h"
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
 #include "runtime/show_options.h"
 #include "runtime/startup.h"
+#include "runtime/version.h"
 #include "runtime/x_display.h"
 
 int main(int argc, char** argv) {
@@ -28,10 +30,18 @@ int main(int argc, char** argv) {
     fputs(ShowUsage(argv[0]).c_str(), stdout);
     return 0;
   }
+  if (options.version) return PrintVersion(ProgramName(argv[0])) ? 0 : 1;
+  // The show reads its files from its data directory; a recording goes where
+  // the user started it.
+  if (!EnterDataDirectory(ProgramName(argv[0]))) return 1;
+  AnchorEnvironmentPath("KELVANE_RECORD");
   // Before SDL_Init, which would otherwise take Ctrl-C for itself.
   InstallStopSignals();
   // Missing assets are reported before any window opens.
-  if (!CheckRunFiles()) return 1;
+  if (!CheckRunFiles()) {
+    fprintf(stderr, "kelvane12: (the files named are in %s)\n", DataDirectory().c_str());
+    return 1;
+  }
   EndIfStopSignal();
   if (!CanOpenDisplay()) {
     fprintf(stderr,

@@ -5,6 +5,7 @@
 struct ShowOptions {
   bool window = false;  // an ordinary 1280x720 window instead of full screen
   bool help = false;    // print the usage and end
+  bool version = false; // print the version and end
 };
 
 // Parses argv; on bad input returns false with a reason in *error.

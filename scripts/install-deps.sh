@@ -8,7 +8,8 @@ PACKAGES="build-essential cmake pkg-config
   libsdl1.2-dev libsdl-image1.2-dev libmpg123-dev libmp3lame-dev
   libfreetype-dev fonts-dejavu-core libstb-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang
-  ccache libx11-dev xvfb xauth xdotool x11-utils openbox assimp-utils imagemagick sox ffmpeg"
+  ccache libx11-dev xvfb xauth xdotool x11-utils openbox assimp-utils imagemagick sox ffmpeg
+  dpkg-dev strace groff-base desktop-file-utils"
 
 missing=""
 for p in $PACKAGES; do

@@ -27,7 +27,7 @@ count() {
 
 total=0
 printf '%-12s %7s\n' folder lines
-for dir in core objects particles overlays render scenes runtime tools bench scripts assets; do
+for dir in core objects particles overlays render scenes runtime tools bench scripts assets packaging; do
   n=$(count "$dir")
   total=$((total + n))
   printf '%-12s %7d\n' "$dir/" "$n"

@@ -10,7 +10,7 @@
 # never touched. At the end it prints a summary by folder.
 #
 # The suite runs label by label, quickest first (sim, gl, audio, assets, frames,
-# program, fuzz), and stops at the first failure, so a caught mutant costs
+# program, release, fuzz), and stops at the first failure, so a caught mutant costs
 # little; a missed one costs the whole suite.
 #
 # usage: sh scripts/mutate.sh [--table FILE] [--only REGEX] [--tests REGEX]
@@ -107,7 +107,7 @@ run_suite() {  # exit status of the suite, stopping at the first failure
     (cd "$build" && ctest --stop-on-failure -R "$tests" >>"$log" 2>&1)
     return
   fi
-  for label in sim gl audio assets frames program fuzz; do
+  for label in sim gl audio assets frames program release fuzz; do
     (cd "$build" && ctest --stop-on-failure -L "^$label\$" >>"$log" 2>&1) || return 1
   done
 }

@@ -13,9 +13,14 @@ need_assets() {
 }
 # A copy of the run directory made of links in $work/run, so single files can
 # be removed or replaced; the folders named as arguments become folders of links.
+# The programs are copies: they find their data beside their own file, which a
+# link would lead back to the real run directory.
 link_run_dir() {
   mkdir -p "$work/run"
-  for entry in "$run"/*; do ln -s "$entry" "$work/run/$(basename "$entry")"; done
+  for entry in "$run"/*; do
+    if [ -f "$entry" ] && [ -x "$entry" ]; then cp "$entry" "$work/run/"
+    else ln -s "$entry" "$work/run/$(basename "$entry")"; fi
+  done
   for dir; do
     rm "$work/run/$dir" && mkdir "$work/run/$dir" && ln -s "$run/$dir"/* "$work/run/$dir/"
   done

@@ -39,7 +39,7 @@ bool ParseInt(const char* text, int* value) {
 const char* CaptureUsage() {
   return "usage: kelvane12-capture [--fps N] [--from SECONDS] [--to SECONDS] [--out DIR]\n"
          "                         [--every K] [--fixed-step] [--loader] [--quick-start]\n"
-         "                         [--video FILE.mp4] [--size WxH] [--help]\n"
+         "                         [--video FILE.mp4] [--size WxH] [--help] [--version]\n"
          "  --fps N          frames per second of music time (default 60)\n"
          "  --from SECONDS   first frame written (default 0); the show runs from its\n"
          "                   start up to there without writing, so the frames are\n"
@@ -54,7 +54,10 @@ const char* CaptureUsage() {
          "  --video FILE     encode frames and music into FILE with ffmpeg\n"
          "  --size WxH       the window the show is composed into (default 1280x720);\n"
          "                   off screen where the display is smaller\n"
-         "  --help           this text\n";
+         "  --help           this text\n"
+         "  --version        the version\n"
+         "Output paths are taken from the working directory; the show's data is read\n"
+         "from beside the program or from ../share/kelvane12 next to its directory.\n";
 }
 
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* error) {
@@ -67,6 +70,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     };
     if (!strcmp(arg, "--help")) {
       o->help = true;
+    } else if (!strcmp(arg, "--version")) {
+      o->version = true;
     } else if (!strcmp(arg, "--fixed-step")) {
       o->fixedStep = true;
     } else if (!strcmp(arg, "--loader")) {

@@ -15,6 +15,7 @@ struct CaptureOptions {
   int width = 1280;       // --size: the window the show is composed into
   int height = 720;
   bool help = false;      // --help: the usage, nothing else
+  bool version = false;   // --version: the version, nothing else
 };
 
 // Parses argv; on bad input returns false with a reason in *error.

@@ -35,10 +35,12 @@
 #include "core/ticks.h"
 #include "core/timeline.h"
 #include "render/render_target.h"
+#include "runtime/data_directory.h"
 #include "runtime/director.h"
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
 #include "runtime/startup.h"
+#include "runtime/version.h"
 #include "runtime/x_display.h"
 #include "scenes/loader_screen.h"
 #include "tools/capture/capture_options.h"
@@ -241,38 +243,10 @@ bool CreateTempDirectory() {
   return true;
 }
 
-// The run directory: the working directory when it holds the music, else the
-// directory of this executable (where the build puts it).
-void EnterRunDirectory() {
-  std::error_code ec;
-  if (fs::exists(kMusicFile, ec)) return;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) fs::current_path(exe.parent_path(), ec);
-}
-
-// The show reads its files relative to the working directory, so the tool
-// moves into its run directory as it starts. The directory it was started in
-// is kept for the output paths.
-struct RunDirectory {
-  fs::path startDirectory;
-  RunDirectory() {
-    std::error_code ec;
-    startDirectory = fs::current_path(ec);
-    EnterRunDirectory();
-  }
-};
-RunDirectory runDirectory;
-
 // An Escape from the key track ends the capture after the frame it fired in,
 // with everything written, instead of ending the process in the middle.
 bool escapeRequested = false;
 void RequestStop() { escapeRequested = true; }
-
-// An output path as given on the command line, relative to the start directory.
-std::string FromStartDirectory(const std::string& path) {
-  fs::path p(path);
-  return (p.is_absolute() ? p : runDirectory.startDirectory / p).lexically_normal().string();
-}
 
 // Whether a program of that name lies on the PATH.
 bool OnPath(const char* name) {
@@ -766,8 +740,12 @@ int main(int argc, char** argv) {
     fputs(CaptureUsage(), stdout);
     return 0;
   }
+  if (o.version) return PrintVersion("kelvane12-capture") ? 0 : 1;
+  // The show's files are read in the data directory; output paths and
+  // TMPDIR are taken from where the tool was started.
+  if (!EnterDataDirectory("kelvane12-capture")) return 1;
+  AnchorEnvironmentPath("TMPDIR");
   sink.rgb.resize(static_cast<size_t>(o.width) * o.height * 3);
-  // Output paths are taken relative to where the tool was started.
   std::error_code ec;
   if (!o.outDir.empty()) {
     o.outDir = FromStartDirectory(o.outDir);
@@ -799,7 +777,10 @@ int main(int argc, char** argv) {
   fixedRopeStep = o.fixedStep;
   useGameMode = false;
   escapeAction = RequestStop;
-  if (!CheckRunFiles()) return 1;
+  if (!CheckRunFiles()) {
+    fprintf(stderr, "kelvane12-capture: (the files named are in %s)\n", DataDirectory().c_str());
+    return 1;
+  }
   // Refused here, before the slow start-up: the music's length is known
   // from the check.
   const double musicSeconds = AudioCheckedSeconds(kMusicFile);

@@ -1,17 +1,25 @@
-// kelvane12-meshinfo FILE [SCALE [MASS]]
+// kelvane12-meshinfo FILE [SCALE [MASS]], or --help, or --version
 // Loads an LWO2 mesh with the show's own loader and prints what the soft body
 // would simulate: counts, the pinned first fifth, the bounding box after
 // scaling and the volume measure of a first force pass.
 #include <cfloat>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <algorithm>
 
 #include "objects/soft_object.h"
+#include "runtime/version.h"
 
 namespace {
+constexpr const char* kUsage =
+    "usage: kelvane12-meshinfo FILE [SCALE [MASS]]\n"
+    "  prints what the show's soft body makes of the LWO2 mesh FILE\n"
+    "  --help     this text\n"
+    "  --version  the version\n";
+
 int Usage() {
-  fprintf(stderr, "usage: kelvane12-meshinfo FILE [SCALE [MASS]]\n");
+  fputs(kUsage, stderr);
   return 2;
 }
 
@@ -26,6 +34,8 @@ bool ParseFloat(const char* text, float* value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && !strcmp(argv[1], "--version")) return PrintVersion("kelvane12-meshinfo") ? 0 : 1;
+  if (argc == 2 && !strcmp(argv[1], "--help")) return fputs(kUsage, stdout) < 0 ? 1 : 0;
   if (argc < 2 || argc > 4) return Usage();
   float scale = 1.0f, mass = 1.0f;
   if (argc > 2 && !ParseFloat(argv[2], &scale)) return Usage();
