@@ -281,7 +281,7 @@ void RenderScene(const ShowState& show, const FrameTime& time) {
 
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_DEPTH_TEST);
-
+  // The ropes' centres drift here, in the scene's steps.
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
