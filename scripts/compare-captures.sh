@@ -10,20 +10,26 @@
 #
 # By default each moment is captured with --quick-start (the show started
 # fresh at the moment), which takes about a minute per build; --full runs the
-# show from its start for each, as the show plays it (much slower).
-# usage: sh scripts/compare-captures.sh [--full] [--fps N] BEFORE_RUN_DIR AFTER_RUN_DIR
+# show from its start for each, as the show plays it (much slower); --whole
+# captures the whole show from its start to its end and compares every frame
+# (about 1900 frames at 10 a second: a quarter of an hour or more per build).
+# usage: sh scripts/compare-captures.sh [--full | --whole] [--fps N] BEFORE_RUN_DIR AFTER_RUN_DIR
 set -eu
 
 usage() {
-  echo "usage: sh scripts/compare-captures.sh [--full] [--fps N] BEFORE_RUN_DIR AFTER_RUN_DIR" >&2
+  echo "usage: sh scripts/compare-captures.sh [--full | --whole] [--fps N] BEFORE_RUN_DIR AFTER_RUN_DIR" >&2
   exit 2
 }
 
 start=--quick-start
 fps=10
+# The moments compared: the first act's wire layer, the first post window,
+# the rope bundles in slow motion and the end of the show.
+ranges="20:21 63:64 110:111 176:177"
 while [ $# -gt 0 ]; do
   case "$1" in
     --full) start=""; shift ;;
+    --whole) start=""; ranges="whole"; shift ;;
     --fps) [ $# -ge 2 ] || usage; fps=$2; shift 2 ;;
     -*) usage ;;
     *) break ;;
@@ -39,24 +45,21 @@ for dir in "$before" "$after"; do
   }
 done
 
-# The moments compared: the first act's wire layer, the first post window,
-# the rope bundles in slow motion and the end of the show.
-ranges="20:21 63:64 110:111 176:177"
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/compare-captures.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Runs the capture tool of run directory $1 over $2..$3 into $4, on a virtual
-# display where there is no real one.
+# Runs the capture tool of run directory $1 over $2..$3 into $4 (the whole
+# show where $2 is "whole"), on a virtual display where there is no real one.
 capture() {
   mkdir -p "$4"
+  if [ "$2" = whole ]; then span=""; else span="--from $2 --to $3"; fi
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    (cd "$1" && ./kelvane12-capture $start --from "$2" --to "$3" --fps "$fps" --out "$4")
+    (cd "$1" && ./kelvane12-capture $start $span --fps "$fps" --out "$4")
   else
     (cd "$1" && xvfb-run -a -s "-screen 0 1280x720x24" \
-      ./kelvane12-capture $start --from "$2" --to "$3" --fps "$fps" --out "$4")
+      ./kelvane12-capture $start $span --fps "$fps" --out "$4")
   fi >"$4.log" 2>&1 || {
     echo "compare-captures.sh: the capture in $1 of $2..$3 s failed:" >&2
     tail -5 "$4.log" >&2
@@ -74,7 +77,11 @@ compared=0
 for range in $ranges; do
   from=${range%:*}
   to=${range#*:}
-  echo "capturing $from..$to s at $fps fps (before, after)"
+  if [ "$from" = whole ]; then
+    echo "capturing the whole show at $fps fps (before, after): this takes a while"
+  else
+    echo "capturing $from..$to s at $fps fps (before, after)"
+  fi
   capture "$before" "$from" "$to" "$work/before-$from"
   capture "$after" "$from" "$to" "$work/after-$from"
   count=$(ls "$work/before-$from" | wc -l)
