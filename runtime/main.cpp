@@ -26,10 +26,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "%s: %s\n%s", ProgramName(argv[0]), error.c_str(), ShowUsage(argv[0]).c_str());
     return 2;
   }
-  if (options.help) {
-    fputs(ShowUsage(argv[0]).c_str(), stdout);
-    return 0;
-  }
+  if (options.help) return PrintHelp(ProgramName(argv[0]), ShowUsage(argv[0]).c_str()) ? 0 : 1;
   if (options.version) return PrintVersion(ProgramName(argv[0])) ? 0 : 1;
   // The show reads its files from its data directory; a recording goes where
   // the user started it.

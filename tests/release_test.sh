@@ -40,8 +40,12 @@ install)
     expect_status $? 0 "$program --version"
     [ "$out" = "$program $version" ] || fail "$program --version says '$out', expected '$program $version'"
   done
-  "$work/prefix/bin/kelvane12" --version >/dev/full 2>"$work/err.txt"
-  expect_status $? 1 "kelvane12 --version to a full disk"
+  for program in $programs; do
+    for option in --version --help; do
+      "$work/prefix/bin/$program" $option >/dev/full 2>"$work/err.txt"
+      expect_status $? 1 "$program $option to a full disk"
+    done
+  done
   "$work/prefix/bin/kelvane12" --help >help.txt 2>"$work/err.txt"
   expect_status $? 0 "kelvane12 --help"
   expect help.txt "kelvane12 --help" "^usage: kelvane12" "--window"

@@ -736,10 +736,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "kelvane12-capture: %s\n%s", error.c_str(), CaptureUsage());
     return 2;
   }
-  if (o.help) {
-    fputs(CaptureUsage(), stdout);
-    return 0;
-  }
+  if (o.help) return PrintHelp("kelvane12-capture", CaptureUsage()) ? 0 : 1;
   if (o.version) return PrintVersion("kelvane12-capture") ? 0 : 1;
   // The show's files are read in the data directory; output paths and
   // TMPDIR are taken from where the tool was started.

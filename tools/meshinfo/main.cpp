@@ -35,7 +35,7 @@ bool ParseFloat(const char* text, float* value) {
 
 int main(int argc, char** argv) {
   if (argc == 2 && !strcmp(argv[1], "--version")) return PrintVersion("kelvane12-meshinfo") ? 0 : 1;
-  if (argc == 2 && !strcmp(argv[1], "--help")) return fputs(kUsage, stdout) < 0 ? 1 : 0;
+  if (argc == 2 && !strcmp(argv[1], "--help")) return PrintHelp("kelvane12-meshinfo", kUsage) ? 0 : 1;
   if (argc < 2 || argc > 4) return Usage();
   float scale = 1.0f, mass = 1.0f;
   if (argc > 2 && !ParseFloat(argv[2], &scale)) return Usage();
