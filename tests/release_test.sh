@@ -112,7 +112,8 @@ packages)
               ./usr/bin/kelvane12-meshinfo "./usr/share/kelvane12/q-lune" ./usr/share/kelvane12/keys.dat \
               ./usr/share/kelvane12/gfx/panel.png ./usr/share/kelvane12/Objects/glowa32.lwo \
               ./usr/share/kelvane12/shaders/ ./usr/share/kelvane12/dat/ ./usr/share/kelvane12/data/ \
-              ./usr/share/doc/kelvane12/LICENSE ./usr/share/doc/kelvane12/README.md \
+              ./usr/share/doc/kelvane12/LICENSE ./usr/share/doc/kelvane12/copyright \
+              ./usr/share/doc/kelvane12/README.md \
               ./usr/share/man/man6/kelvane12.6 ./usr/share/applications/kelvane12.desktop \
               ./usr/share/icons/hicolor/256x256/apps/kelvane12.png; do
     grep -q "^$file" "$work/contents.txt" || fail "the package lacks $file"
