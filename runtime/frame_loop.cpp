@@ -137,6 +137,16 @@ void DrawFrame(ShowState& show, const FrameTime& time) {
   LeaveKnownState();
 }
 
+void RunUpFrame(ShowState& show, const FrameTime& time) {
+  // The whole frame, every step and every change of GL state, but no
+  // fragment: what a frame's drawing leaves in the fixed-function state can
+  // carry far (the colour material the soft body's lighting leaves lights
+  // the cloud's web long after), so only the rasterising is left out.
+  glEnable(GL_RASTERIZER_DISCARD);
+  DrawFrame(show, time);
+  glDisable(GL_RASTERIZER_DISCARD);
+}
+
 void OnDisplay() {
   DrawFrame(show, ReadFrameTime());
   glutSwapBuffers();

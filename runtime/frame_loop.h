@@ -6,6 +6,11 @@
 // The show's state: the one instance, which the GLUT callbacks step and draw.
 extern ShowState show;
 
+// A frame at `time` as a run-up to a later moment takes it: every step, the
+// particle field's compute passes and every change of GL state the drawing
+// makes, with rasterising switched off, so that the frames after it are the
+// ones a run drawing every frame gives, at a fraction of the cost.
+void RunUpFrame(ShowState& show, const FrameTime& time);
 // GLUT display callback: DrawFrame, then swap buffers and ask for the next frame.
 void OnDisplay();
 // The next frame's time: one read of the music position and of the ticks.

@@ -641,7 +641,11 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
   while (k < count) {
     auto start = Clock::now();
     AudioSetVirtualPosition(plan.base + static_cast<double>(k) / o.fps);
-    DrawFrame(show, ReadFrameTime());
+    // The frames before --from are run up to, not rasterised.
+    if (k < plan.first)
+      RunUpFrame(show, ReadFrameTime());
+    else
+      DrawFrame(show, ReadFrameTime());
     if (k >= plan.first && !EmitFrame(sink)) return -1;
     glutSwapBuffers();
     glutMainLoopEvent();
