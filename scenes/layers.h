@@ -31,8 +31,8 @@ void DrawCloudLightning(const CRopeObject& rope, const PointCloudState& cloud,
 // effect switch each segment flickers by one draw from `flicker`.
 void DrawBodyLightning(const CRopeObject& rope, const CSoftObject& body,
                        const DirectorState& director, Mt19937State& flicker, float t);
-// Threads growing from the first rope's chains to the second's; they flicker
-// as the body lightning does.
+// Threads growing from the first rope's chains to the second's (the caller
+// tests their window); they flicker as the body lightning does.
 void DrawThreads(const CRopeObject& first, const CRopeObject& second,
                  const DirectorState& director, Mt19937State& flicker, float t);
 

@@ -18,10 +18,6 @@
 namespace {
 constexpr int kFirstLightningTarget = 1460;  // the cloud lightning aims at the last 40 stars
 constexpr float kCloudLightningStart = 1278;
-constexpr float kBodyLightningStart = 1100;
-constexpr float kBodyLightningEnd = 1268;
-constexpr float kThreadsStart = 1520;
-constexpr float kThreadsEnd = 1650;
 constexpr int kRopeTextureA = 38;  // ropeA's picture
 constexpr int kRopeTextureB = 37;  // ropeB's, and the extra ropes' first and third
 
@@ -171,9 +167,8 @@ void DrawRopeLayer(const ShowState& show, float t, double exact) {
   }
   // The flickering effects draw from a copy of the generator the step kept.
   Mt19937State flicker = show.plan.effectFlicker;
-  if (t > kBodyLightningStart && t < kBodyLightningEnd)
-    DrawBodyLightning(ropeA, show.softBody, director, flicker, t);
-  if (t > kThreadsStart) DrawThreads(ropeA, ropeB, director, flicker, t);
+  if (BodyLightningShows(t)) DrawBodyLightning(ropeA, show.softBody, director, flicker, t);
+  if (ThreadsShow(t)) DrawThreads(ropeA, ropeB, director, flicker, t);
   glDisable(GL_TEXTURE_2D);
   glColor4f(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
@@ -275,7 +270,6 @@ void DrawBodyLightning(const CRopeObject& rope, const CSoftObject& body,
 
 void DrawThreads(const CRopeObject& first, const CRopeObject& second,
                  const DirectorState& director, Mt19937State& flicker, float t) {
-  if (t > kThreadsEnd) return;
   BeginEffectLines();
   const bool effect = director.effectSwitch != 0;
   const float pulse = Ramp(0.07f, t);

@@ -92,11 +92,11 @@ void StepRopeLayerEffects(ShowState& s, float t, ScenePlan& plan) {
   plan.effectFlicker = s.generator;
   if (s.director.effectSwitch != 0) return;
   long draws = 0;
-  if (t > kBodyLightningStart && t < kBodyLightningEnd) {
+  if (BodyLightningShows(t)) {
     const int chains = std::min(s.ropeA.chains, static_cast<int>(s.softBody.points.size()));
     draws += (chains + 2) / 3 * PathSegments(BodyLightningReach(t), 0.0025);
   }
-  if (t > kThreadsStart && !(t > kThreadsEnd) && ThreadsReach(t) > 0)
+  if (ThreadsShow(t) && ThreadsReach(t) > 0)
     draws += (s.ropeA.chains + 2) / 3 * PathSegments(ThreadsReach(t), 0.01);
   SkipRandom(s.generator, draws);
 }
@@ -324,6 +324,10 @@ bool TimedCardOpacity(const TimedCard& card, float t, float* opacity) {
   *opacity = a;
   return a > 0 && a <= 1;
 }
+
+bool BodyLightningShows(float t) { return t > kBodyLightningStart && t < kBodyLightningEnd; }
+
+bool ThreadsShow(float t) { return t > kThreadsStart && !(t > kThreadsEnd); }
 
 float BodyLightningReach(float t) {
   return std::pow((t - kBodyLightningStart) / 160 - 1, 3.0f) + 1;

@@ -60,6 +60,9 @@ TimedCard GreetingCard(int card);
 // The card's opacity at t; false where it is not drawn.
 bool TimedCardOpacity(const TimedCard& card, float t, float* opacity);
 
+// When the rope layer's bolts to the soft body and its threads show.
+bool BodyLightningShows(float t);
+bool ThreadsShow(float t);
 // The rope layer's line effects: how far the bolts and threads reach at t,
 // the path parameter's next value, and how many segments a path of that
 // reach has at that step (the flickering effects draw one value per segment).
