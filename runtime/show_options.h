@@ -6,6 +6,9 @@ struct ShowOptions {
   bool window = false;  // an ordinary 1280x720 window instead of full screen
   bool help = false;    // print the usage and end
   bool version = false; // print the version and end
+  double from = 0;      // --from: start at this music position, in seconds
+  std::string checkpoints;  // --checkpoints: directory of checkpoint files; empty: none
+  bool rehearse = false;    // --rehearse: the rehearsal keys, in a window
 };
 
 // Parses argv; on bad input returns false with a reason in *error.
