@@ -289,3 +289,50 @@ void TearDownParticleField() {
   }
   particleField = ParticleFieldObjects{};
 }
+
+// ---- Building the compute programs again while the show runs (rehearsal) ----
+
+std::vector<std::string> ComputeShaderFiles() {
+  return {kPropagationShader, kCollisionShader, kMoveShader};
+}
+
+bool ReloadComputePrograms(std::string* error) {
+  unsigned int* const slots[3] = {&particleField.propagationProgram,
+                                  &particleField.collisionProgram, &particleField.moveProgram};
+  const char* const files[3] = {kPropagationShader, kCollisionShader, kMoveShader};
+  GLuint rebuilt[3] = {0, 0, 0};
+  std::vector<GLuint> shaders[3];
+  for (int i = 0; i < 3; ++i) {
+    rebuilt[i] = BuildProgramFromFiles({{GL_COMPUTE_SHADER, files[i]}}, &shaders[i], error);
+    if (rebuilt[i]) continue;
+    for (int j = 0; j < i; ++j) {
+      glDeleteProgram(rebuilt[j]);
+      glDeleteShader(shaders[j][0]);
+    }
+    return false;
+  }
+  // The move pass sets its uniforms after its dispatch, for the next frame.
+  GLfloat clock = 0, factor = 0;
+  GLint colourSet = 0;
+  glGetUniformfv(particleField.moveProgram, 10, &clock);
+  glGetUniformfv(particleField.moveProgram, 12, &factor);
+  glGetUniformiv(particleField.moveProgram, 13, &colourSet);
+  glProgramUniform1f(rebuilt[2], 10, clock);
+  glProgramUniform1f(rebuilt[2], 12, factor);
+  glProgramUniform1i(rebuilt[2], 13, colourSet);
+  GLint current = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+  for (int i = 0; i < 3; ++i) {
+    if (static_cast<GLuint>(current) == *slots[i]) current = static_cast<GLint>(rebuilt[i]);
+    // The shader objects go with their programs: flagged, deleted once detached.
+    GLuint attached = 0;
+    GLsizei count = 0;
+    glGetAttachedShaders(*slots[i], 1, &count, &attached);
+    glDeleteProgram(*slots[i]);
+    if (count == 1) glDeleteShader(attached);
+    glDeleteShader(shaders[i][0]);  // lives on while its program does
+    *slots[i] = rebuilt[i];
+  }
+  glUseProgram(static_cast<GLuint>(current));
+  return true;
+}

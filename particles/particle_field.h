@@ -3,6 +3,7 @@
 // a 1280 x 720 picture) that are drawn as coloured points.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "particles/particle_field_state.h"
 
@@ -61,3 +62,15 @@ void MoveParticles(const ParticleFieldState& state, float clock, float frameFact
 // Deletes everything SetUpParticleField made (the show never does this;
 // tests and tools that set the field up again do).
 void TearDownParticleField();
+
+// ---- Building the compute programs again while the show runs (rehearsal) ----
+
+// The compute shader files, relative to the run directory.
+std::vector<std::string> ComputeShaderFiles();
+// Builds the three compute programs again from their files and puts them in
+// place of the old ones (deleted); the move program keeps the uniforms the
+// latest frame set for the next one. When a file cannot be read or does not
+// compile or link, the programs in use stay and *error holds the file and the
+// driver's log. The current program is left as it was (its new build where
+// it was replaced).
+bool ReloadComputePrograms(std::string* error);

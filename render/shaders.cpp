@@ -15,6 +15,8 @@ ShaderPrograms programs;
 
 namespace {
 constexpr const char* kVertexSource = "dat/multiply_vertex.glsl";
+constexpr const char* kDofFragmentSource = "dat/dof_fragment.glsl";
+constexpr const char* kMultiplyFragmentSource = "dat/multiply_fragment.glsl";
 
 // A shader's or program's info log as text.
 std::string InfoLog(GLuint object, bool isProgram) {
@@ -96,6 +98,53 @@ char* ReadWholeFile(const char* path, std::string* why) {
 void LoadShaderPrograms() {
   ShaderPrograms& p = programs;
   p.rad = BuildProgram("dat/rad_fragment.glsl", p.radVertex, p.radFragment);
-  p.dof = BuildProgram("dat/dof_fragment.glsl", p.dofVertex, p.dofFragment);
-  p.multiply = BuildProgram("dat/multiply_fragment.glsl", p.multiplyVertex, p.multiplyFragment);
+  p.dof = BuildProgram(kDofFragmentSource, p.dofVertex, p.dofFragment);
+  p.multiply = BuildProgram(kMultiplyFragmentSource, p.multiplyVertex, p.multiplyFragment);
+}
+
+// ---- Building the post programs again while the show runs (rehearsal) ----
+
+std::vector<std::string> PostProgramFiles() {
+  return {kVertexSource, kDofFragmentSource, kMultiplyFragmentSource};
+}
+
+bool ReloadPostPrograms(std::string* error) {
+  struct Rebuilt {
+    GLuint& program;
+    GLuint& vertex;
+    GLuint& fragment;
+    const char* fragmentPath;
+    GLuint newProgram = 0;
+    std::vector<GLuint> shaders;
+  };
+  Rebuilt rebuilt[] = {
+      {programs.dof, programs.dofVertex, programs.dofFragment, kDofFragmentSource, 0, {}},
+      {programs.multiply, programs.multiplyVertex, programs.multiplyFragment,
+       kMultiplyFragmentSource, 0, {}}};
+  for (Rebuilt& r : rebuilt) {
+    // Attached fragment first, as at start-up.
+    r.newProgram = BuildProgramFromFiles(
+        {{GL_FRAGMENT_SHADER, r.fragmentPath}, {GL_VERTEX_SHADER, kVertexSource}}, &r.shaders, error);
+    if (!r.newProgram) {
+      for (Rebuilt& done : rebuilt) {
+        if (!done.newProgram) continue;
+        glDeleteProgram(done.newProgram);
+        for (GLuint shader : done.shaders) glDeleteShader(shader);
+      }
+      return false;
+    }
+  }
+  GLint current = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+  for (Rebuilt& r : rebuilt) {
+    if (static_cast<GLuint>(current) == r.program) current = static_cast<GLint>(r.newProgram);
+    glDeleteProgram(r.program);
+    glDeleteShader(r.vertex);
+    glDeleteShader(r.fragment);
+    r.program = r.newProgram;
+    r.fragment = r.shaders[0];
+    r.vertex = r.shaders[1];
+  }
+  glUseProgram(static_cast<GLuint>(current));
+  return true;
 }

@@ -2,6 +2,7 @@
 // GLSL sources under dat/.
 #pragma once
 #include <string>
+#include <vector>
 #include "core/gl.h"
 
 // The programs and their shader objects, kept for the life of the program:
@@ -20,3 +21,12 @@ extern ShaderPrograms programs;
 char* ReadWholeFile(const char* path, std::string* why = nullptr);
 // Builds rad, dof and multiply in that order; leaves multiply in use.
 void LoadShaderPrograms();
+
+// Builds the dof and multiply programs again from their files (the files the
+// post passes use) and puts them in place of the old ones, which are deleted.
+// When a file cannot be read or does not compile or link, the programs in
+// use stay and *error holds the file and the driver's log. The current
+// program is left as it was (its new build where it was replaced).
+bool ReloadPostPrograms(std::string* error);
+// The source files ReloadPostPrograms reads.
+std::vector<std::string> PostProgramFiles();

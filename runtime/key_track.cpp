@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "core/file_open.h"
@@ -25,10 +26,10 @@ struct KeyRecording {
 };
 KeyRecording recording;
 
-void FillFrom(int first) {
+void FillFrom(KeyTrack& track, int first) {
   for (int i = first; i < kKeyTrackSize; ++i) {
-    keyTrack.keys[i] = kFillKey;
-    keyTrack.times[i] = kFillTime;
+    track.keys[i] = kFillKey;
+    track.times[i] = kFillTime;
   }
 }
 
@@ -46,6 +47,15 @@ bool ReadBounded(FILE* file, std::string* text) {
     text->append(block, got);
   }
   return !ferror(file);
+}
+
+// The text of a track file, or false with the reason.
+bool ReadTrackFile(const char* path, std::string* text, std::string* why) {
+  FILE* file = OpenRegularFile(path, why);
+  if (!file) return false;
+  if (!ReadBounded(file, text)) *why = strerror(errno);
+  fclose(file);  // read only: nothing to lose when closing fails
+  return why->empty();
 }
 
 // A key as a message shows it: the character, or its byte value when it
@@ -69,7 +79,7 @@ struct TrackStop {
 // character, blanks, a number, blanks. Only whole entries are kept: reading
 // stops at the first entry whose time does not read as a number or is not
 // finite, since a key with a made-up time would fire at the wrong moment.
-int ParseKeyTrack(const std::string& text, TrackStop* stop) {
+int ParseKeyTrack(const std::string& text, KeyTrack& track, TrackStop* stop) {
   const size_t size = text.size();
   size_t pos = 0, line = 1;
   auto skipBlanks = [&]() {
@@ -91,8 +101,8 @@ int ParseKeyTrack(const std::string& text, TrackStop* stop) {
                   " after the key " + KeyText(key);
       break;
     }
-    keyTrack.keys[count] = key;
-    keyTrack.times[count] = time;
+    track.keys[count] = key;
+    track.times[count] = time;
     ++count;
     pos += end - number;
     skipBlanks();
@@ -112,27 +122,22 @@ void AbandonRecording(int error) {
 
 int LoadKeyTrack(const char* path) {
   std::string why;
-  FILE* file = OpenRegularFile(path, &why);
   std::string text;
-  if (file) {
-    if (!ReadBounded(file, &text)) why = strerror(errno);
-    fclose(file);
-  }
-  if (!why.empty()) {
+  if (!ReadTrackFile(path, &text, &why)) {
     fprintf(stderr, "kelvane12: cannot read the key track %s (%s): playing without it\n", path,
             why.c_str());
-    FillFrom(0);
+    FillFrom(keyTrack, 0);
     return 0;
   }
   TrackStop stop;
-  const int count = ParseKeyTrack(text, &stop);
+  const int count = ParseKeyTrack(text, keyTrack, &stop);
   if (stop.line && count == 0)
     fprintf(stderr, "kelvane12: the key track %s has no whole entry (line %zu: %s): playing "
                     "without it\n", path, stop.line, stop.why.c_str());
   else if (stop.line)
     fprintf(stderr, "kelvane12: the key track %s stops at line %zu (%s): playing the %d "
                     "entries before it\n", path, stop.line, stop.why.c_str(), count);
-  FillFrom(count);
+  FillFrom(keyTrack, count);
   return count;
 }
 
@@ -147,6 +152,47 @@ void ReplayKeyTrack(ShowState& show, float musicSeconds) {
       fired[i] = true;
     }
   }
+}
+
+// ---- Reading the track again while the show runs (rehearsal) ----
+
+bool ReloadKeyTrack(const char* path, ShowState& show, float musicSeconds, std::string* message) {
+  std::string why, text;
+  char line[512];
+  if (!ReadTrackFile(path, &text, &why)) {
+    snprintf(line, sizeof line, "cannot read the key track %s (%s): keeping the track in use",
+             path, why.c_str());
+    *message = line;
+    return false;
+  }
+  // Parsed apart, so that a file caught half written leaves the track as it was.
+  auto track = std::make_unique<KeyTrack>();
+  TrackStop stop;
+  const int count = ParseKeyTrack(text, *track, &stop);
+  if (count == 0) {
+    snprintf(line, sizeof line, "the key track %s has no whole entry%s%s: keeping the track in use",
+             path, stop.line ? ", " : "", stop.why.c_str());
+    *message = line;
+    return false;
+  }
+  FillFrom(*track, count);
+  keyTrack = *track;
+  // The track applies from now on: what it holds before this moment counts
+  // as fired, as if it had been in use all along. An entry that ends the
+  // scan is never fired, or the scan would pass it.
+  std::vector<bool>& fired = show.keysFired;
+  fired.assign(kKeyTrackSize, false);
+  int passed = 0;
+  for (int i = 0; i < count; ++i) {
+    if (keyTrack.times[i] == kKeyTrackEnd) continue;
+    fired[i] = musicSeconds > keyTrack.times[i];
+    passed += fired[i];
+  }
+  snprintf(line, sizeof line, "key track %s read again: %d entries, %d of them before %.2f s%s%s",
+           path, count, passed, musicSeconds, stop.line ? " (it stops early: " : "",
+           stop.line ? (stop.why + ")").c_str() : "");
+  *message = line;
+  return true;
 }
 
 void StartKeyRecording() {

@@ -2,6 +2,8 @@
 // at which each fires, read from keys.dat at start-up and replayed every frame.
 // Live keys can also be recorded in the same format (KELVANE_RECORD).
 #pragma once
+#include <string>
+
 #include "scenes/show_state.h"
 
 constexpr int kKeyTrackSize = 126000;
@@ -27,6 +29,13 @@ int LoadKeyTrack(const char* path);
 // order, and marks it fired in the show state; blanks are consumed without
 // effect.
 void ReplayKeyTrack(ShowState& show, float musicSeconds);
+
+// Reads the track again while the show runs. On success it replaces the
+// track and applies from `musicSeconds` on: its entries before that moment
+// count as fired, the others fire as the music passes them. A file that
+// cannot be read, or holds no whole entry, leaves the track in use and
+// returns false. Either way *message says what happened, in one line.
+bool ReloadKeyTrack(const char* path, ShowState& show, float musicSeconds, std::string* message);
 
 // Opens the file named by KELVANE_RECORD, if set, for appending live keys.
 // When it cannot be opened the reason is printed and the show goes on

@@ -11,6 +11,7 @@
 #include "runtime/data_directory.h"
 #include "runtime/frame_loop.h"
 #include "runtime/frame_steps.h"
+#include "runtime/rehearsal_loop.h"
 #include "runtime/show_options.h"
 #include "runtime/startup.h"
 #include "runtime/version.h"
@@ -48,12 +49,15 @@ int main(int argc, char** argv) {
             "run 'make video' in the source directory, which writes build/kelvane12.mp4.\n");
     return 1;
   }
-  playInWindow = options.window;
+  // Rehearsal plays in a window, beside the files being edited.
+  playInWindow = options.window || options.rehearse;
   // GLUT gets no options of the show's own.
   char* glutArgs[] = {argv[0], nullptr};
   StartUp(1, glutArgs);
   EndIfStopSignal();
   if (OpenMusic() && !musicStream) return 1;  // the decoder has said why
+  EndIfStopSignal();
+  if (options.rehearse && !StartRehearsal(options)) return 1;
   EndIfStopSignal();
   WatchStopSignals();
   glutMainLoop();
