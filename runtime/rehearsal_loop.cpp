@@ -115,8 +115,10 @@ void Say(const std::string& line) {
   }
 }
 
-// The music position the keys act from: the held frame's while paused.
-double Now() { return rehearsal.state.paused ? rehearsal.frameSeconds : MusicPositionSeconds(); }
+// The music position the keys act from. Paused, it is where the held
+// picture is, or where a step or seek not yet drawn put the music, so that
+// keys pressed faster than frames come add up.
+double Now() { return MusicPositionSeconds(); }
 
 void PrintSeekProgress(double reached, double target) {
   fprintf(stderr, "rehearse: running up to %s: at %s\n", FormatMusicTime(target).c_str(),
@@ -199,7 +201,7 @@ void Act(RehearsalAction action) {
         Say("rehearse: F9 steps a frame while paused (F5)");
         return;
       }
-      AudioChannelSetPosition(musicStream, StepTarget(r.frameSeconds, kRunUpFps));
+      AudioChannelSetPosition(musicStream, StepTarget(Now(), kRunUpFps));
       r.frameDue = true;
       r.pendingEvent = "step to";
       break;
