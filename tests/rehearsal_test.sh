@@ -119,6 +119,7 @@ keys)
   act F6 "loop start at"
   start=$at
   act Right "seek to"
+  act Right "seek to"
   act F7 "loop end at"
   act F8 "loop back to"
   expect_near "$at" "$start" "starting the loop from its end"
