@@ -323,7 +323,8 @@ bool ReloadComputePrograms(std::string* error) {
   GLint current = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &current);
   for (int i = 0; i < 3; ++i) {
-    if (static_cast<GLuint>(current) == *slots[i]) current = static_cast<GLint>(rebuilt[i]);
+    if (current != 0 && static_cast<GLuint>(current) == *slots[i])
+      current = static_cast<GLint>(rebuilt[i]);
     // The shader objects go with their programs: flagged, deleted once detached.
     GLuint attached = 0;
     GLsizei count = 0;

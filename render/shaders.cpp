@@ -137,7 +137,8 @@ bool ReloadPostPrograms(std::string* error) {
   GLint current = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &current);
   for (Rebuilt& r : rebuilt) {
-    if (static_cast<GLuint>(current) == r.program) current = static_cast<GLint>(r.newProgram);
+    if (current != 0 && static_cast<GLuint>(current) == r.program)
+      current = static_cast<GLint>(r.newProgram);
     glDeleteProgram(r.program);
     glDeleteShader(r.vertex);
     glDeleteShader(r.fragment);

@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -304,8 +305,9 @@ void RestoreState(const SavedState& saved) {
   glUseProgram(static_cast<GLuint>(saved.program));
 }
 
-// Copies the screen as the frame left it into the held picture.
-void HoldPicture() {
+}  // namespace
+
+void HoldScreenPicture() {
   Rehearsal& r = rehearsal;
   const SavedState saved = SaveState();
   if (!r.heldTexture) glGenTextures(1, &r.heldTexture);
@@ -318,8 +320,7 @@ void HoldPicture() {
   RestoreState(saved);
 }
 
-// The held picture over the whole window.
-void ShowHeldPicture() {
+void ShowHeldScreenPicture() {
   Rehearsal& r = rehearsal;
   const SavedState saved = SaveState();
   glClearColor(0, 0, 0, 1);
@@ -339,11 +340,7 @@ void ShowHeldPicture() {
   RestoreState(saved);
 }
 
-// The display: its lines in a dark box at the window's top left.
-void DrawDisplay() {
-  Rehearsal& r = rehearsal;
-  const std::vector<std::string> lines =
-      DisplayLines(r.state, r.frameSeconds, r.frameDemoTime, r.stats, r.message);
+void DrawDisplayText(const std::vector<std::string>& lines, size_t plainLines) {
   const SavedState saved = SaveState();
   constexpr int kLineHeight = 18, kMargin = 8, kCharWidth = 9;
   size_t longest = 0;
@@ -356,13 +353,21 @@ void DrawDisplay() {
   glRectf(0, 1 - boxHeight, boxWidth, 1);
   glDisable(GL_BLEND);
   for (size_t i = 0; i < lines.size(); ++i) {
-    // Compile logs and messages after the fixed lines show in amber.
-    if (i >= 4 && !r.message.empty()) glColor3f(1.0f, 0.75f, 0.3f);
+    if (i >= plainLines) glColor3f(1.0f, 0.75f, 0.3f);
     else glColor3f(1, 1, 1);
     glWindowPos2i(kMargin, windowHeight - kMargin - kLineHeight * int(i + 1) + 4);
     glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(lines[i].c_str()));
   }
   RestoreState(saved);
+}
+
+namespace {
+// The display: where the show stands, then the latest message in amber.
+void DrawDisplay() {
+  Rehearsal& r = rehearsal;
+  const std::vector<std::string> lines =
+      DisplayLines(r.state, r.frameSeconds, r.frameDemoTime, r.stats, r.message);
+  DrawDisplayText(lines, DisplayLines(r.state, r.frameSeconds, r.frameDemoTime, r.stats, "").size());
 }
 
 void OnRehearsalDisplay() {
@@ -377,14 +382,14 @@ void OnRehearsalDisplay() {
     DrawFrame(show, time);
     r.frameSeconds = time.clock;
     r.frameDemoTime = time.demoTime;
-    if (r.state.paused) HoldPicture();
+    if (r.state.paused) HoldScreenPicture();
     r.frameDue = false;
     if (!r.pendingEvent.empty()) Say(RehearsalEventLine(r.pendingEvent, time.clock, kRunUpFps));
     r.pendingEvent.clear();
     if (r.resumeAfterFrame && !r.state.paused) AudioChannelResume(musicStream);
     r.resumeAfterFrame = false;
   } else {
-    ShowHeldPicture();
+    ShowHeldScreenPicture();
   }
   if (r.state.display) DrawDisplay();
   glutSwapBuffers();

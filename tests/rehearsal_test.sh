@@ -68,7 +68,7 @@ keys)
   cd "$work/run" || fail "no run directory"
   rm keys.dat && grep -v "$(printf '\033')" "$run/keys.dat" >keys.dat
   KELVANE_RECORD="$work/keys.rec" start_rehearsal
-  pause_after 1
+  pause_after 3  # the picture is black for the first second or so
   paused=$at
   sleep 0.5
   shot held1
