@@ -1,5 +1,6 @@
 #include "core/shader_build.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,7 @@ GLuint BuildProgramFromFiles(const std::vector<ShaderFile>& stages, std::vector<
   std::vector<GLuint> built;
   auto fail = [&](GLuint program, const std::string& what) -> GLuint {
     *error = what;
+    while (!error->empty() && std::isspace(static_cast<unsigned char>(error->back()))) error->pop_back();
     for (GLuint shader : built) glDeleteShader(shader);
     if (program) glDeleteProgram(program);
     return 0;
