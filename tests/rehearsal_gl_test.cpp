@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -23,41 +24,24 @@
 namespace fs = std::filesystem;
 
 namespace {
-// The GL state a frame of the show could leave and the next one rely on.
-struct GlState {
-  std::array<GLboolean, 6> enabled{};
-  GLint program = 0, drawFramebuffer = 0, readFramebuffer = 0, activeTexture = 0, texture = 0;
-  std::array<GLint, 4> viewport{};
-  std::array<GLfloat, 16> projection{}, modelView{};
-  std::array<GLfloat, 4> colour{}, clearColour{};
-  GLint blendSource = 0, matrixMode = 0;
-  bool operator==(const GlState& o) const {
-    return enabled == o.enabled && program == o.program && drawFramebuffer == o.drawFramebuffer &&
-           readFramebuffer == o.readFramebuffer && activeTexture == o.activeTexture &&
-           texture == o.texture && viewport == o.viewport && projection == o.projection &&
-           modelView == o.modelView && colour == o.colour && clearColour == o.clearColour &&
-           blendSource == o.blendSource && matrixMode == o.matrixMode;
+// The GL state a frame of the show could leave and the next one rely on:
+// switches, bindings, viewport, matrices, colours, blending.
+std::vector<GLfloat> ReadState() {
+  std::vector<GLfloat> state;
+  for (GLenum cap : {GL_DEPTH_TEST, GL_TEXTURE_2D, GL_BLEND, GL_LIGHTING, GL_CULL_FACE, GL_FOG})
+    state.push_back(glIsEnabled(cap));
+  for (GLenum value : {GL_CURRENT_PROGRAM, GL_DRAW_FRAMEBUFFER_BINDING, GL_READ_FRAMEBUFFER_BINDING,
+                       GL_ACTIVE_TEXTURE, GL_TEXTURE_BINDING_2D, GL_VIEWPORT, GL_PROJECTION_MATRIX,
+                       GL_MODELVIEW_MATRIX, GL_CURRENT_COLOR, GL_COLOR_CLEAR_VALUE,
+                       GL_BLEND_SRC_ALPHA, GL_MATRIX_MODE}) {
+    GLfloat values[16];
+    const int count = value == GL_VIEWPORT || value == GL_CURRENT_COLOR ||
+                      value == GL_COLOR_CLEAR_VALUE ? 4 : value == GL_PROJECTION_MATRIX ||
+                      value == GL_MODELVIEW_MATRIX ? 16 : 1;
+    glGetFloatv(value, values);
+    state.insert(state.end(), values, values + count);
   }
-};
-
-GlState ReadState() {
-  GlState s;
-  const GLenum caps[6] = {GL_DEPTH_TEST, GL_TEXTURE_2D, GL_BLEND, GL_LIGHTING, GL_CULL_FACE,
-                          GL_FOG};
-  for (int i = 0; i < 6; ++i) s.enabled[i] = glIsEnabled(caps[i]);
-  glGetIntegerv(GL_CURRENT_PROGRAM, &s.program);
-  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &s.drawFramebuffer);
-  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &s.readFramebuffer);
-  glGetIntegerv(GL_ACTIVE_TEXTURE, &s.activeTexture);
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.texture);
-  glGetIntegerv(GL_VIEWPORT, s.viewport.data());
-  glGetFloatv(GL_PROJECTION_MATRIX, s.projection.data());
-  glGetFloatv(GL_MODELVIEW_MATRIX, s.modelView.data());
-  glGetFloatv(GL_CURRENT_COLOR, s.colour.data());
-  glGetFloatv(GL_COLOR_CLEAR_VALUE, s.clearColour.data());
-  glGetIntegerv(GL_BLEND_SRC_ALPHA, &s.blendSource);
-  glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
-  return s;
+  return state;
 }
 
 // A state unlike the drawing's own: depth test, texturing and lighting on,
@@ -105,12 +89,12 @@ TEST(RehearsalGl, HeldPictureAndDisplayChangeOnlyPixels) {
   glDisable(GL_SCISSOR_TEST);
 
   const GLuint texture = LeaveOddState();
-  const GlState before = ReadState();
+  const std::vector<GLfloat> before = ReadState();
   HoldScreenPicture();
-  EXPECT_TRUE(ReadState() == before) << "holding the picture changed GL state";
+  EXPECT_EQ(ReadState(), before) << "holding the picture changed GL state";
   glClear(GL_COLOR_BUFFER_BIT);  // the odd clear colour
   ShowHeldScreenPicture();
-  EXPECT_TRUE(ReadState() == before) << "showing the held picture changed GL state";
+  EXPECT_EQ(ReadState(), before) << "showing the held picture changed GL state";
   glReadBuffer(GL_BACK);
   EXPECT_EQ(testgl::ReadPixel(640, 100), (std::array<int, 4>{0, 128, 0, 255}));
   EXPECT_EQ(testgl::ReadPixel(640, 600), (std::array<int, 4>{0, 0, 191, 255}));
@@ -119,7 +103,7 @@ TEST(RehearsalGl, HeldPictureAndDisplayChangeOnlyPixels) {
 
   // The display: light text on a darkened box at the top left, the rest as it was.
   DrawDisplayText({"music 0:12.34   demo time 123.4", "WWWWWWWWWWWWWWWW"}, 1);
-  EXPECT_TRUE(ReadState() == before) << "the display changed GL state";
+  EXPECT_EQ(ReadState(), before) << "the display changed GL state";
   int light = 0, amber = 0;
   for (int y = 670; y < 720; ++y)
     for (int x = 0; x < 300; ++x) {
