@@ -36,6 +36,8 @@ struct Stream {
   uint64_t cursor = 0;       // next frame handed to the output
   bool playing = false;
   bool playedBefore = false;
+  bool paused = false;       // playing, but held at pausedFrame
+  uint64_t pausedFrame = 0;
   MusicClock clock;
 };
 
@@ -81,7 +83,7 @@ void FillOutput(void*, Uint8* buffer, int length) {
   uint64_t frames = static_cast<uint64_t>(length) / kBytesPerFrame;
   std::lock_guard<std::mutex> lock(audioMutex);
   for (auto& stream : streams) {
-    if (!stream || !stream->playing) continue;
+    if (!stream || !stream->playing || stream->paused) continue;
     uint64_t start = stream->cursor;
     uint64_t count = std::min(frames, stream->frames - start);
     const int16_t* in = stream->pcm.data() + start * 2;
@@ -212,6 +214,21 @@ bool DecodedShort(const char* path, const Decoding& d, std::string* message) {
   return true;
 }
 
+// Playback of a started stream goes on from track frame `frame` now (on the
+// virtual clock from `seconds`, the same moment before rounding to a frame).
+// Caller holds audioMutex.
+void RestartAt(Stream& stream, uint64_t frame, double seconds) {
+  stream.cursor = frame;
+  stream.paused = false;
+  if (output == Output::Virtual) {
+    virtualSeconds = std::max(0.0, seconds);
+    return;
+  }
+  const bool device = output == Output::Device;
+  ClockReset(stream.clock, stream.rate, stream.frames, device ? deviceBufferFrames : 0.0);
+  ClockStart(stream.clock, frame, NowSeconds(), !device);
+}
+
 // Switches to the silent output, saying so once.
 void UseSilentOutput() {
   output = Output::Silent;
@@ -333,7 +350,12 @@ bool AudioChannelPlay(MusicStream handle, bool restart) {
   std::lock_guard<std::mutex> lock(audioMutex);
   Stream* stream = FindStream(handle);
   if (!stream) return false;
-  if (stream->playing && !restart) return true;
+  if (stream->playing && !restart) {
+    if (stream->paused)
+      RestartAt(*stream, stream->pausedFrame, stream->pausedFrame / double(stream->rate));
+    return true;
+  }
+  stream->paused = false;
   double from = restart ? 0.0 : stream->playedBefore ? stream->cursor / double(stream->rate)
                                                       : startSeconds;
   stream->cursor = FrameAt(*stream, from);
@@ -355,6 +377,7 @@ uint64_t AudioChannelGetPosition(MusicStream handle) {
   std::lock_guard<std::mutex> lock(audioMutex);
   Stream* stream = FindStream(handle);
   if (!stream || !stream->playing) return 0;
+  if (stream->paused) return stream->pausedFrame * kBytesPerFrame;
   uint64_t frame = output == Output::Virtual ? FrameAt(*stream, virtualSeconds)
                                              : ClockRead(stream->clock, NowSeconds());
   return frame * kBytesPerFrame;
@@ -436,4 +459,61 @@ void AudioAdvanceVirtualClock(double seconds) {
     virtualSeconds += seconds;
   }
   TicksAdvanceVirtual(seconds * 1000.0);
+}
+
+// ---- Pause, resume and set-position (rehearsal) ----
+
+// Holds a playing stream where it is heard now.
+bool AudioChannelPause(MusicStream handle) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream || !stream->playing) return false;
+  if (stream->paused) return true;
+  stream->pausedFrame = output == Output::Virtual ? FrameAt(*stream, virtualSeconds)
+                                                  : ClockRead(stream->clock, NowSeconds());
+  stream->cursor = stream->pausedFrame;
+  stream->paused = true;
+  return true;
+}
+
+// Plays a paused stream on from where it was held.
+bool AudioChannelResume(MusicStream handle) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream || !stream->playing) return false;
+  if (stream->paused)
+    RestartAt(*stream, stream->pausedFrame, stream->pausedFrame / double(stream->rate));
+  return true;
+}
+
+// Moves the position; a paused stream stays paused there, a playing one plays
+// on from there, one not yet started will start there.
+bool AudioChannelSetPosition(MusicStream handle, double seconds) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) return false;
+  const uint64_t frame = FrameAt(*stream, seconds);
+  if (!stream->playing) {
+    stream->cursor = frame;
+    stream->playedBefore = true;
+  } else if (stream->paused) {
+    stream->pausedFrame = stream->cursor = frame;
+  } else {
+    RestartAt(*stream, frame, std::min(seconds, stream->frames / double(stream->rate)));
+  }
+  return true;
+}
+
+// Whether a stream is playing but held by AudioChannelPause.
+bool AudioChannelPaused(MusicStream handle) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  return stream && stream->playing && stream->paused;
+}
+
+// The length of a stream's track in seconds (0 for no stream).
+double AudioStreamSeconds(MusicStream handle) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  return stream ? stream->frames / double(stream->rate) : 0.0;
 }

@@ -70,3 +70,21 @@ void AudioUseVirtualClock();
 void AudioSetVirtualPosition(double seconds);
 // Moves the virtual music position and the virtual ticks on by `seconds`.
 void AudioAdvanceVirtualClock(double seconds);
+
+// ---- Pause, resume and set-position (rehearsal) ----
+// They work alike on the SDL device, the silent output and the virtual clock.
+
+// Holds a playing stream where it is heard now: its position stays there and
+// no sound goes out until it resumes. False for no stream or one not started.
+bool AudioChannelPause(MusicStream stream);
+// Plays a paused stream on from where it was held (a playing one goes on).
+bool AudioChannelResume(MusicStream stream);
+// Moves a stream to `seconds` of its track (clamped to the track): the
+// position reads the nearest sample frame right after; a paused stream stays
+// paused there, a playing one plays on from there, and one not yet started
+// starts there when it is played. False for no stream.
+bool AudioChannelSetPosition(MusicStream stream, double seconds);
+// Whether a stream is playing but paused.
+bool AudioChannelPaused(MusicStream stream);
+// The length of a stream's track in seconds (0 for no stream).
+double AudioStreamSeconds(MusicStream stream);

@@ -158,6 +158,62 @@ TEST(Audio, PositionFollowsTheWallClockWithAndWithoutDevice) {
   }
 }
 
+// Pause holds the position and set-position moves it, on the silent output
+// and on the dummy device alike: a paused stream reads the same position
+// however long it waits and stays paused when moved; resumed, it plays on
+// from where it was held; moved while playing, it plays on from there; a
+// position past the end is clamped to the track.
+TEST(Audio, PauseHoldsAndSetPositionMovesWithAndWithoutDevice) {
+  for (const char* driver : {"no-such-driver", "dummy"}) {
+    SCOPED_TRACE(driver);
+    setenv("SDL_AUDIODRIVER", driver, 1);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(AudioInit(-1, 44100));
+    testing::internal::GetCapturedStderr();
+    AudioStart();
+    MusicStream stream = AudioStreamCreateFile(Sine().c_str());
+    ASSERT_NE(stream, 0u);
+    EXPECT_FALSE(AudioChannelPause(stream)) << "not started";
+    ASSERT_TRUE(AudioChannelPlay(stream, false));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ASSERT_TRUE(AudioChannelPause(stream));
+    EXPECT_TRUE(AudioChannelPaused(stream));
+    const uint64_t held = AudioChannelGetPosition(stream);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(AudioChannelGetPosition(stream), held) << "the position holds while paused";
+
+    ASSERT_TRUE(AudioChannelSetPosition(stream, 0.5));
+    EXPECT_EQ(AudioChannelGetPosition(stream), 4u * 22050) << "exactly the moment set";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(AudioChannelPaused(stream));
+    EXPECT_EQ(AudioChannelGetPosition(stream), 4u * 22050) << "still paused there";
+
+    const double resumed = Now();
+    ASSERT_TRUE(AudioChannelResume(stream));
+    EXPECT_FALSE(AudioChannelPaused(stream));
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    double position = PositionSeconds(stream);
+    EXPECT_GT(position, 0.5 + 0.1) << "plays on from the moment set";
+    EXPECT_LE(position, 0.5 + Now() - resumed + 0.001);
+
+    ASSERT_TRUE(AudioChannelSetPosition(stream, 0.25));
+    position = PositionSeconds(stream);
+    EXPECT_NEAR(position, 0.25, 0.005) << "moved back while playing";
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_GT(PositionSeconds(stream), 0.25 + 0.1) << "and plays on";
+
+    AudioChannelPause(stream);
+    ASSERT_TRUE(AudioChannelSetPosition(stream, 5.0));
+    size_t frames = 0;
+    AudioStreamPcm(stream, nullptr, &frames);
+    EXPECT_EQ(AudioChannelGetPosition(stream), 4u * frames) << "clamped to the track";
+    EXPECT_DOUBLE_EQ(AudioStreamSeconds(stream), frames / 44100.0);
+    AudioStreamFree(stream);
+    EXPECT_FALSE(AudioChannelSetPosition(stream, 0.1)) << "no stream";
+    AudioShutdown();
+  }
+}
+
 // The capture tool's clock: positions are exactly what it sets, starting at
 // the start position, capped at the end; the ticks move with it and not with
 // the wall clock.
@@ -184,5 +240,31 @@ TEST(Audio, VirtualClockGivesExactPositionsAndTicks) {
   EXPECT_EQ(AudioChannelGetPosition(stream), 4u * frames) << "capped at the track length";
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(TickCountMs(), 1000u);
+  AudioStreamFree(stream);
+}
+
+// On the capture tool's clock a pause holds the position while the clock
+// moves on, set-position is exact, and a resumed stream moves with the clock
+// again from where it was held.
+TEST(Audio, VirtualClockPausesAndSetsPositionsExactly) {
+  MusicStream stream = AudioStreamCreateFile(Sine().c_str());
+  ASSERT_NE(stream, 0u);
+  AudioSetStartSeconds(0);
+  ASSERT_TRUE(AudioChannelPlay(stream, false));
+  AudioAdvanceVirtualClock(0.1);
+  ASSERT_TRUE(AudioChannelPause(stream));
+  AudioAdvanceVirtualClock(0.3);
+  EXPECT_EQ(AudioChannelGetPosition(stream), 4u * 4410);
+  ASSERT_TRUE(AudioChannelSetPosition(stream, 0.6));
+  EXPECT_EQ(AudioChannelGetPosition(stream), 4u * 26460);
+  AudioAdvanceVirtualClock(0.1);
+  EXPECT_EQ(AudioChannelGetPosition(stream), 4u * 26460) << "still paused";
+  ASSERT_TRUE(AudioChannelResume(stream));
+  AudioAdvanceVirtualClock(0.1);
+  EXPECT_EQ(AudioChannelGetPosition(stream), 4u * (26460 + 4410));
+  ASSERT_TRUE(AudioChannelSetPosition(stream, 0.2));
+  EXPECT_EQ(AudioChannelGetPosition(stream), 4u * 8820);
+  AudioAdvanceVirtualClock(0.05);
+  EXPECT_EQ(AudioChannelGetPosition(stream), 4u * (8820 + 2205));
   AudioStreamFree(stream);
 }
