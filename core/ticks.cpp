@@ -33,3 +33,7 @@ void TicksUseRealClock() { ticksVirtual = false; }
 void TicksAdvanceVirtual(double ms) {
   if (ms > 0.0) virtualTicksMs += ms;
 }
+
+double TicksVirtualMs() { return virtualTicksMs; }
+
+void TicksSetVirtualMs(double ms) { virtualTicksMs = ms; }

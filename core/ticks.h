@@ -14,3 +14,7 @@ void TicksUseVirtualClock();
 void TicksUseRealClock();
 // Moves the virtual clock on by the given milliseconds (negative steps are ignored).
 void TicksAdvanceVirtual(double ms);
+// The virtual clock's reading in milliseconds, unrounded, and setting it
+// (a checkpoint keeps it and puts it back).
+double TicksVirtualMs();
+void TicksSetVirtualMs(double ms);

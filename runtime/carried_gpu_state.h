@@ -5,6 +5,12 @@
 // density and velocity grids, the screen) carries nothing and is not listed;
 // neither is what start-up fills once and nothing writes afterwards (the rad
 // texture, the obstacle mask, the particle colour sets, the pictures).
+// A checkpoint (runtime/checkpoint.h) holds all of these. What it cannot hold
+// is the driver's own: how far its buffer of immediate-mode vertices has
+// filled. Where a primitive reaches the end of that buffer the driver splits
+// it, and a split line strip draws its joining pixel twice, so after a
+// restore a few edge pixels of a frame can differ from the run that took the
+// checkpoint, while every value of the show stays the same.
 #pragma once
 
 #include "core/timeline.h"
@@ -39,6 +45,10 @@ inline constexpr CarriedGpuState kCarriedGpuState[] = {
     // CPU state (targets).
     {"targets.sceneTexture (render target colour)", "DrawLoaderScreen",
      carried_gpu_state::DuringTheLoader},
+    // The particle move program's uniforms (clock, frame factor, colour set)
+    // are set after its dispatch, so each dispatch runs with the previous
+    // particle frame's.
+    {"particleField.moveProgram's uniforms", "StepParticleField", InParticleFieldWindow},
     // Each layer leaves the fixed-function state it set for the next, and the
     // frame's end resets only the matrices, texturing, lighting, the colour
     // and multisampling: blend function, depth mask, clear colour, line width,

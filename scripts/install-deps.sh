@@ -6,7 +6,7 @@ set -e
 PACKAGES="build-essential cmake pkg-config
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dri
   libsdl1.2-dev libsdl-image1.2-dev libmpg123-dev libmp3lame-dev
-  libfreetype-dev fonts-dejavu-core libstb-dev libpng-dev
+  libfreetype-dev fonts-dejavu-core libstb-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang
   ccache libx11-dev xvfb xauth xdotool x11-utils openbox assimp-utils imagemagick sox ffmpeg
   dpkg-dev strace groff-base desktop-file-utils"

@@ -39,7 +39,8 @@ bool ParseInt(const char* text, int* value) {
 const char* CaptureUsage() {
   return "usage: kelvane12-capture [--fps N] [--from SECONDS] [--to SECONDS] [--out DIR]\n"
          "                         [--every K] [--fixed-step] [--loader] [--quick-start]\n"
-         "                         [--video FILE.mp4] [--size WxH] [--help] [--version]\n"
+         "                         [--video FILE.mp4] [--size WxH] [--checkpoints DIR]\n"
+         "                         [--checkpoint-every SECONDS] [--help] [--version]\n"
          "  --fps N          frames per second of music time (default 60)\n"
          "  --from SECONDS   first frame written (default 0); the show runs up to\n"
          "                   there from its start, every step but no pixel drawn,\n"
@@ -54,6 +55,11 @@ const char* CaptureUsage() {
          "  --video FILE     encode frames and music into FILE with ffmpeg\n"
          "  --size WxH       the window the show is composed into (default 1280x720);\n"
          "                   off screen where the display is smaller\n"
+         "  --checkpoints DIR  keep checkpoints of the show in DIR and start from the\n"
+         "                   latest one at or before --from: a checkpoint holds the\n"
+         "                   whole show at one frame, for this --fps and rope step\n"
+         "  --checkpoint-every SECONDS\n"
+         "                   seconds of show between two checkpoints (default 10)\n"
          "  --help           this text\n"
          "  --version        the version\n"
          "Output paths are taken from the working directory; the show's data is read\n"
@@ -115,6 +121,20 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         *error = "--size takes WIDTHxHEIGHT, each from 64 to 8192 pixels";
         return false;
       }
+    } else if (!strcmp(arg, "--checkpoints")) {
+      if (!needValue()) return false;
+      o->checkpoints = argv[++i];
+      if (o->checkpoints.empty()) {
+        *error = "--checkpoints needs a directory name";
+        return false;
+      }
+    } else if (!strcmp(arg, "--checkpoint-every")) {
+      if (!needValue()) return false;
+      if (!ParseDouble(argv[++i], &o->checkpointEvery) || o->checkpointEvery < 0.1 ||
+          o->checkpointEvery > 100000) {
+        *error = "--checkpoint-every takes a number of seconds, from 0.1";
+        return false;
+      }
     } else if (!strcmp(arg, "--video")) {
       if (!needValue()) return false;
       o->video = argv[++i];
@@ -129,6 +149,11 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
   }
   if (!o->video.empty() && (o->width % 2 || o->height % 2)) {
     *error = "--video needs an even width and height in --size";
+    return false;
+  }
+  if (!o->checkpoints.empty() && o->quickStart) {
+    *error = "--checkpoints and --quick-start exclude each other: a quick start is not the "
+             "whole show's run";
     return false;
   }
   if (o->to >= 0 && o->to < o->from) {

@@ -14,6 +14,8 @@ struct CaptureOptions {
   std::string video;      // MP4 through ffmpeg; empty: none
   int width = 1280;       // --size: the window the show is composed into
   int height = 720;
+  std::string checkpoints;  // --checkpoints: directory of checkpoint files; empty: none
+  double checkpointEvery = 10;  // --checkpoint-every: seconds of show between two
   bool help = false;      // --help: the usage, nothing else
   bool version = false;   // --version: the version, nothing else
 };

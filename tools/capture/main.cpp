@@ -35,6 +35,7 @@
 #include "core/ticks.h"
 #include "core/timeline.h"
 #include "render/render_target.h"
+#include "runtime/checkpoint.h"
 #include "runtime/data_directory.h"
 #include "runtime/director.h"
 #include "runtime/frame_loop.h"
@@ -69,6 +70,7 @@ struct Sink {
   int written = 0;
   long frameIndex = 0;  // every frame that could be written, written or not
   std::vector<unsigned char> rgb;  // one frame of the capture size
+  CheckpointDirectory checkpoints;  // --checkpoints, its path empty without
 };
 
 // The temporary files of a --video capture, in a directory of their own under
@@ -637,8 +639,17 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
   auto lastReport = Clock::now();
   auto mainStart = Clock::now();
   long count = plan.count;
-  long k = 0;
+  // From the latest checkpoint at or before the first frame written, where
+  // there is one: its frame is the next to run.
+  long restored = -1;
+  if (!sink.checkpoints.RestoreLatest(show, plan.first, &restored)) return -1;
+  long k = restored < 0 ? 0 : restored;
+  if (restored >= 0)
+    fprintf(stderr, "kelvane12-capture: starting from the checkpoint at %.2f s\n",
+            plan.base + static_cast<double>(k) / o.fps);
+  const long startFrame = k;
   while (k < count) {
+    if (!sink.checkpoints.KeepIfDue(show, k)) return -1;
     auto start = Clock::now();
     AudioSetVirtualPosition(plan.base + static_cast<double>(k) / o.fps);
     // The frames before --from are run up to, not rasterised.
@@ -662,7 +673,7 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
     const bool last = k == count;
     if (last || tty || k == 1 || MsSince(lastReport) > 5000) {
       lastReport = Clock::now();
-      const double perFrame = MsSince(mainStart) / k;
+      const double perFrame = MsSince(mainStart) / (k - startFrame);
       char running[64] = "";
       if (k <= plan.first)
         snprintf(running, sizeof running, "  running up to %.2f s", firstSeconds);
@@ -761,6 +772,21 @@ int main(int argc, char** argv) {
               o.outDir.c_str(), why.c_str());
       return 1;
     }
+  }
+  if (!o.checkpoints.empty()) {
+    o.checkpoints = FromStartDirectory(o.checkpoints);
+    fs::create_directories(o.checkpoints, ec);
+    std::error_code statusError;
+    if (!fs::is_directory(o.checkpoints, statusError) ||
+        access(o.checkpoints.c_str(), W_OK | X_OK) != 0) {
+      fprintf(stderr, "kelvane12-capture: cannot keep checkpoints in the directory %s (%s)\n",
+              o.checkpoints.c_str(), ec ? ec.message().c_str() : "not a writable directory");
+      return 1;
+    }
+    sink.checkpoints.path = o.checkpoints;
+    sink.checkpoints.key = RunKey{o.fps, o.fixedStep};
+    sink.checkpoints.stride = CheckpointStride(o.fps, o.checkpointEvery);
+    sink.checkpoints.program = "kelvane12-capture";
   }
   if (!o.video.empty()) {
     o.video = FromStartDirectory(o.video);
