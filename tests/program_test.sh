@@ -235,9 +235,12 @@ capture-checkpoints)
   }
   mkdir "$work/bad" && head -c -100 "$work/all/$file" >"$work/bad/$file"
   refused "a cut file" 10 "damaged"
-  mkdir "$work/bad" && cp "$work/all/$file" "$work/bad/$file" &&
-    printf '\377' | dd of="$work/bad/$file" bs=1 seek=5000 conv=notrunc 2>/dev/null
-  refused "a flipped byte" 10 "damaged"
+  # A byte of the compressed state, and one of the header's tick reading.
+  for at in 5000 60; do
+    mkdir "$work/bad" && cp "$work/all/$file" "$work/bad/$file" &&
+      printf '\377' | dd of="$work/bad/$file" bs=1 seek=$at conv=notrunc 2>/dev/null
+    refused "a flipped byte at $at" 10 "damaged"
+  done
   mkdir "$work/bad" && cp "$work/all/$file" "$work/bad/$file" &&
     printf '0.0.1' | dd of="$work/bad/$file" bs=1 seek=12 conv=notrunc 2>/dev/null
   refused "another version" 10 "another version"
