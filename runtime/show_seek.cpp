@@ -53,13 +53,19 @@ void KeepInMemory(long k) {
 }
 
 // Runs grid frames `from` to `to` - 1 without rasterising, on the virtual
-// tick clock, keeping checkpoints on the way. False when one cannot be
-// written. Ends the process on a stop signal, as the show does.
-bool RunUpFrames(long from, long to, SeekProgress progress) {
+// tick clock, keeping checkpoints on the way. A checkpoint file that cannot
+// be written gives false, or when `lenient` ends the writing of files. Ends
+// the process on a stop signal, as the show does.
+bool RunUpFrames(long from, long to, bool lenient, SeekProgress progress) {
   auto lastReport = std::chrono::steady_clock::now();
   for (long k = from; k < to; ++k) {
     KeepInMemory(k);
-    if (!engine.directory.KeepIfDue(show, k)) return false;
+    if (!engine.directory.KeepIfDue(show, k)) {
+      if (!lenient) return false;
+      // While the show plays, a full disk ends the checkpoint files, not the show.
+      fprintf(stderr, "kelvane12: no more checkpoint files are written\n");
+      engine.directory.path.clear();
+    }
     RunUpFrame(show, GridFrameTime(k));
     TicksAdvanceVirtual(kFrameMs);
     EndIfStopSignal();
@@ -76,7 +82,7 @@ bool RunUpFrames(long from, long to, SeekProgress progress) {
 
 // Restores the latest checkpoint at or before `frame`: from memory, or from
 // the directory where that holds a later one. Returns its frame, or -1 (with
-// a message) where a file there could not be used.
+// a message) where even the show's start cannot be restored.
 long RestoreLatest(long frame) {
   long best = -1;
   const Checkpoint* inMemory = nullptr;
@@ -90,7 +96,8 @@ long RestoreLatest(long frame) {
   const long onDisk = frame / engine.directory.stride * engine.directory.stride;
   if (!engine.directory.path.empty() && onDisk > best) {
     long restored = -1;
-    if (!engine.directory.RestoreLatest(show, frame, &restored)) return -1;
+    // A file that cannot be used has been named; the show goes on from memory.
+    if (!engine.directory.RestoreLatest(show, frame, &restored)) engine.directory.path.clear();
     if (restored > best) return restored;
   }
   std::string why;
@@ -133,7 +140,7 @@ bool StartShowAt(double from, const std::string& checkpointDirectory, double che
     if (!engine.directory.RestoreLatest(show, target, &k)) return false;
     if (k < 0) k = 0;
   }
-  if (!RunUpFrames(k, target, progress) || !engine.directory.KeepIfDue(show, target))
+  if (!RunUpFrames(k, target, false, progress) || !engine.directory.KeepIfDue(show, target))
     return false;
   KeepInMemory(target);
   AudioSetVirtualPosition(static_cast<double>(target) / kRunUpFps);
@@ -155,7 +162,7 @@ double SeekShow(double seconds, SeekProgress progress) {
   const double ticks = TicksVirtualMs();
   TicksUseVirtualClock();
   TicksSetVirtualMs(ticks);
-  if (!RunUpFrames(from, target, progress)) exit(1);
+  RunUpFrames(from, target, true, progress);
   TicksUseRealClockFrom(TicksVirtualMs());
   const double reached = static_cast<double>(target) / kRunUpFps;
   AudioChannelSetPosition(musicStream, reached);

@@ -35,7 +35,9 @@ bool StartShowAt(double from, const std::string& checkpointDirectory, double che
 // the show's state becomes that of the fixed-rate run after its frame just
 // before the moment, and the music stands at the moment, paused or playing as
 // it was, so the next frame drawn is the run's frame there. Only after
-// StartShowAt. Returns the position reached.
+// StartShowAt. A checkpoint file that cannot be used or written is named on
+// stderr and the seek goes on from the checkpoints in memory. Returns the
+// position reached.
 double SeekShow(double seconds, SeekProgress progress);
 
 // The music position of the frame grid's frame nearest to `seconds`.
