@@ -517,3 +517,33 @@ double AudioStreamSeconds(MusicStream handle) {
   Stream* stream = FindStream(handle);
   return stream ? stream->frames / double(stream->rate) : 0.0;
 }
+
+bool AudioLeaveVirtualClock() {
+  double at = 0.0;
+  {
+    std::lock_guard<std::mutex> lock(audioMutex);
+    if (output != Output::Virtual) return false;
+    output = Output::None;
+    at = virtualSeconds;
+  }
+  TicksUseRealClockFrom(TicksVirtualMs());
+  AudioInit(-1, outputRate);
+  AudioStart();
+  std::lock_guard<std::mutex> lock(audioMutex);
+  for (auto& stream : streams) {
+    if (!stream || !stream->playing) continue;
+    const uint64_t frame = FrameAt(*stream, at);
+    if (stream->paused)
+      stream->pausedFrame = stream->cursor = frame;
+    else
+      RestartAt(*stream, frame, at);
+  }
+  return true;
+}
+
+double AudioVirtualReading(MusicStream handle, double seconds) {
+  std::lock_guard<std::mutex> lock(audioMutex);
+  Stream* stream = FindStream(handle);
+  if (!stream) return 0.0;
+  return static_cast<double>(FrameAt(*stream, seconds)) / stream->rate;
+}

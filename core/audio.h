@@ -70,6 +70,15 @@ void AudioUseVirtualClock();
 void AudioSetVirtualPosition(double seconds);
 // Moves the virtual music position and the virtual ticks on by `seconds`.
 void AudioAdvanceVirtualClock(double seconds);
+// Ends the virtual clock: the output opens as OpenMusic opens it (the device,
+// or the silent clock without one), a playing stream goes on from the
+// virtual position, paused or not as it was, and the ticks run on the wall
+// clock from where the virtual ticks stood. False when the virtual clock was
+// not in use.
+bool AudioLeaveVirtualClock();
+// What a stream's position reads on the virtual clock at `seconds`: the
+// nearest sample frame, within the track, in seconds.
+double AudioVirtualReading(MusicStream stream, double seconds);
 
 // ---- Pause, resume and set-position (rehearsal) ----
 // They work alike on the SDL device, the silent output and the virtual clock.

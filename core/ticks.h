@@ -18,3 +18,6 @@ void TicksAdvanceVirtual(double ms);
 // (a checkpoint keeps it and puts it back).
 double TicksVirtualMs();
 void TicksSetVirtualMs(double ms);
+// Back to the wall clock, reading `ms` now and running on from there (the
+// show's run-up hands over to the wall clock without a jump).
+void TicksUseRealClockFrom(double ms);

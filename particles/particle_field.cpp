@@ -145,12 +145,15 @@ void DrawParticles(const ParticleFieldState& state, int frame) {
   glColorPointer(4, GL_FLOAT, 0, nullptr);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
-  glDrawArrays(GL_POINTS, 0, kParticleCount);
+  // A run-up frame rasterises nothing: the points' vertex work, the most of
+  // such a frame, is left out, and every change of state still made.
+  const bool drawn = !glIsEnabled(GL_RASTERIZER_DISCARD);
+  if (drawn) glDrawArrays(GL_POINTS, 0, kParticleCount);
   if (state.colourSet == 1) {
     glScalef(1.05f, 1.05f, 1.01f);
-    glDrawArrays(GL_POINTS, 0, kParticleCount);
+    if (drawn) glDrawArrays(GL_POINTS, 0, kParticleCount);
     glScalef(1.05f, 1.05f, 1.01f);
-    glDrawArrays(GL_POINTS, 0, kParticleCount);
+    if (drawn) glDrawArrays(GL_POINTS, 0, kParticleCount);
   }
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);

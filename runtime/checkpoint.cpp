@@ -234,7 +234,7 @@ bool RestoreCheckpoint(const Checkpoint& c, ShowState& show, std::string* why) {
     *why = "its GPU buffers have another size";
     return false;
   }
-  if (!ReadShowState(c.state.data(), c.state.size(), show, why)) return false;
+  if (!ReadShowState(c.state.data(), c.state.size(), kKeyTrackSize, show, why)) return false;
   targets.sceneTexture = c.sceneTexture;
   targets.passTexture = c.passTexture;
   GLint bound = 0;

@@ -13,6 +13,7 @@
 #include "runtime/frame_steps.h"
 #include "runtime/rehearsal_loop.h"
 #include "runtime/show_options.h"
+#include "runtime/show_seek.h"
 #include "runtime/startup.h"
 #include "runtime/version.h"
 #include "runtime/x_display.h"
@@ -41,6 +42,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   EndIfStopSignal();
+  const double musicSeconds = AudioCheckedSeconds(kMusicFile);
+  if (musicSeconds >= 0 && options.from > musicSeconds) {
+    fprintf(stderr, "%s: --from %.3f lies past the end of the music (%.3f s)\n%s",
+            ProgramName(argv[0]), options.from, musicSeconds, ShowUsage(argv[0]).c_str());
+    return 2;
+  }
   if (!CanOpenDisplay()) {
     fprintf(stderr,
             "kelvane12: there is no X display to play the show on (DISPLAY is not set,\n"
@@ -51,14 +58,23 @@ int main(int argc, char** argv) {
   }
   // Rehearsal plays in a window, beside the files being edited.
   playInWindow = options.window || options.rehearse;
+  // A show that starts later than 0, or keeps checkpoints, is started through
+  // the seeking engine: the loader screen and the run-up run on the virtual
+  // clock, and the music goes to the audio output at the moment reached.
+  const bool seeking = options.from > 0 || !options.checkpoints.empty() || options.rehearse;
+  if (seeking && !PrepareCheckpointDirectory(ProgramName(argv[0]), &options.checkpoints))
+    return 1;
+  if (seeking) AudioUseVirtualClock();
   // GLUT gets no options of the show's own.
   char* glutArgs[] = {argv[0], nullptr};
   StartUp(1, glutArgs);
   EndIfStopSignal();
   if (OpenMusic() && !musicStream) return 1;  // the decoder has said why
   EndIfStopSignal();
-  if (options.rehearse && !StartRehearsal(options)) return 1;
-  EndIfStopSignal();
+  if (seeking && !StartShowAt(options.from, options.checkpoints, options.checkpointEvery, false,
+                              PrintRunUpProgress))
+    return 1;
+  if (options.rehearse) StartRehearsal();
   WatchStopSignals();
   glutMainLoop();
   return 0;

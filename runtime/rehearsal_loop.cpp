@@ -82,7 +82,6 @@ struct WatchedFiles {
 // Everything the rehearsal keeps besides the show: owned here, once.
 struct Rehearsal {
   RehearsalState state;
-  bool exactSeeking = false;  // the seeking engine started the show
   double musicLength = 0;
   // The next display call draws a frame even while paused (after a pause,
   // a seek or a step), then prints pendingEvent with the frame's time and,
@@ -121,11 +120,6 @@ void Say(const std::string& line) {
 // keys pressed faster than frames come add up.
 double Now() { return MusicPositionSeconds(); }
 
-void PrintSeekProgress(double reached, double target) {
-  fprintf(stderr, "rehearse: running up to %s: at %s\n", FormatMusicTime(target).c_str(),
-          FormatMusicTime(reached).c_str());
-}
-
 // Takes the show to `target`: with the music held, so that the frame drawn
 // next is the fixed-rate run's frame there, after which it plays on if it
 // played before.
@@ -133,15 +127,7 @@ void JumpTo(double target, const char* event) {
   Rehearsal& r = rehearsal;
   const bool playing = !r.state.paused;
   if (playing) AudioChannelPause(musicStream);
-  if (r.exactSeeking) {
-    SeekShow(target, PrintSeekProgress);
-  } else {
-    // Without the engine a seek moves the music alone; the clock is put a
-    // grid frame before it, so that the steps after the jump stay small.
-    const double moment = RunUpGridSeconds(target);
-    AudioChannelSetPosition(musicStream, moment);
-    show.clock.demoClock = static_cast<float>(moment - 1.0 / kRunUpFps);
-  }
+  SeekShow(target, PrintRunUpProgress);
   r.frameDue = true;
   r.resumeAfterFrame = r.resumeAfterFrame || playing;
   r.pendingEvent = event;
@@ -404,13 +390,8 @@ void OnRehearsalDisplay() {
 }
 }  // namespace
 
-bool StartRehearsal(const ShowOptions& options) {
+void StartRehearsal() {
   Rehearsal& r = rehearsal;
-  r.exactSeeking = StartShowAt(options.from, options.checkpoints, false, PrintSeekProgress);
-  if (!r.exactSeeking) {
-    Say("rehearse: exact seeking is not available in this build: seeks move the music only");
-    if (options.from > 0) AudioSetStartSeconds(options.from);
-  }
   r.musicLength = AudioStreamSeconds(musicStream);
   r.keyTrackFile.Start({kKeyTrackFile});
   r.postShaders.Start(PostProgramFiles());
@@ -420,5 +401,4 @@ bool StartRehearsal(const ShowOptions& options) {
   glutTimerFunc(kWatchEveryMs, WatchFiles, 0);
   Say("rehearse: F5 pause, Left/Right 1 s, Page Up/Down 10 s, Home, End, F6/F7 loop marks, "
       "F8 loop, F9 step, F1 display");
-  return true;
 }

@@ -5,13 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/show_options.h"
-
-// Starts the show for rehearsal at options.from through the seeking engine
-// and takes over the display and special-key callbacks (F11 still goes full
-// screen). Call after the music is open, before glutMainLoop. False when the
-// show cannot start (the engine has said why).
-bool StartRehearsal(const ShowOptions& options);
+// Takes over the display and special-key callbacks for rehearsal (F11 still
+// goes full screen) and starts watching the key track and shader files. Call
+// once the seeking engine has started the show (StartShowAt), before
+// glutMainLoop.
+void StartRehearsal();
 
 // The rehearsal's own drawing on the window (windowWidth x windowHeight),
 // apart for its test. Each changes only pixels: every GL state it touches is

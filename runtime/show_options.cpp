@@ -28,6 +28,17 @@ bool ParseShowOptions(int argc, char** argv, ShowOptions* options, std::string* 
       }
       options->from = seconds;
       ++i;
+    } else if (!strcmp(argv[i], "--checkpoint-every")) {
+      char* end = nullptr;
+      errno = 0;
+      const double seconds = i + 1 < argc ? strtod(argv[i + 1], &end) : NAN;
+      if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || errno != 0 ||
+          !(seconds >= 0.1 && seconds <= 100000)) {
+        *error = "--checkpoint-every takes a number of seconds, from 0.1";
+        return false;
+      }
+      options->checkpointEvery = seconds;
+      ++i;
     } else if (!strcmp(argv[i], "--checkpoints")) {
       if (i + 1 >= argc || !argv[i + 1][0]) {
         *error = "--checkpoints needs a directory";
@@ -50,15 +61,17 @@ const char* ProgramName(const char* argv0) {
 std::string ShowUsage(const char* program) {
   return "usage: " + std::string(ProgramName(program)) +
          " [--window] [--from SECONDS] [--checkpoints DIR]\n"
-         "       [--rehearse] [--help] [--version]\n"
+         "       [--checkpoint-every SECONDS] [--rehearse] [--help] [--version]\n"
          "  --window           play in a 1280x720 window that can be resized and moved\n"
          "  --from SECONDS     start the show at this music position, in the state a\n"
          "                     run from the start at " + std::to_string(kRunUpFps) +
          " frames a second reaches there\n"
          "                     (the run-up's progress shows on the terminal)\n"
-         "  --checkpoints DIR  keep checkpoints of the show in DIR every " +
-         std::to_string(kCheckpointEverySeconds) + " s, and start\n"
-         "                     the run-up from the latest one at or before --from\n"
+         "  --checkpoints DIR  keep checkpoints of the show in DIR and start the\n"
+         "                     run-up from the latest one at or before --from\n"
+         "  --checkpoint-every SECONDS\n"
+         "                     seconds of show between two checkpoints (default " +
+         std::to_string(kCheckpointEverySeconds) + ")\n"
          "  --rehearse         rehearsal: pause, seek, loop and step keys, in a window\n"
          "  --help             print this text\n"
          "  --version          print the version\n"

@@ -8,6 +8,7 @@ struct ShowOptions {
   bool version = false; // print the version and end
   double from = 0;      // --from: start at this music position, in seconds
   std::string checkpoints;  // --checkpoints: directory of checkpoint files; empty: none
+  double checkpointEvery = 10;  // --checkpoint-every: seconds of show between two checkpoints
   bool rehearse = false;    // --rehearse: the rehearsal keys, in a window
 };
 

@@ -132,7 +132,8 @@ void AppendBody(Writer& w, const CSoftObject& body) {
 bool ReadBody(Reader& r, CSoftObject& body) {
   return r.Value(body.gravity) && r.Value(body.volume) && r.Value(body.inverseVolume) &&
          r.Value(body.pressureConstant) &&
-         r.Array(body.savedPoints, body.savedPoints.size(), "meshes") &&
+         // The saved copy is empty until the first step fills it.
+         r.Array(body.savedPoints, SIZE_MAX, "meshes") &&
          r.Array(body.points, body.points.size(), "meshes") &&
          r.Array(body.springs, body.springs.size(), "meshes") &&
          r.Array(body.triangles, body.triangles.size(), "meshes");
@@ -169,7 +170,8 @@ void AppendShowState(const ShowState& show, std::vector<uint8_t>& out) {
   cw.w.Array(fired);
 }
 
-bool ReadShowState(const uint8_t* bytes, size_t size, ShowState& show, std::string* why) {
+bool ReadShowState(const uint8_t* bytes, size_t size, size_t keyEntries, ShowState& show,
+                   std::string* why) {
   // Read into a copy, so that a refusal leaves the show untouched.
   ShowState read = show;
   Reader r{bytes, size, {}};
@@ -178,6 +180,8 @@ bool ReadShowState(const uint8_t* bytes, size_t size, ShowState& show, std::stri
                   ReadRope(r, read.ropeB) && ReadBody(r, read.softBody) &&
                   ReadBody(r, read.wireBody) && r.Array(fired, SIZE_MAX, "key entries");
   if (ok && r.left != 0) r.Fail("there are bytes after the state");
+  if (ok && !fired.empty() && fired.size() != keyEntries)
+    r.Fail("its key track has another length");
   if (!r.problem.empty()) {
     if (why) *why = r.problem;
     return false;

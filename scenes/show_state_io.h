@@ -16,10 +16,12 @@
 void AppendShowState(const ShowState& show, std::vector<uint8_t>& out);
 
 // Reads what AppendShowState wrote into `show`, which must be a show of the
-// same build (the ropes' shapes are checked against it). On bytes that are
-// short, too long or of another shape it returns false with the reason in
-// *why, and `show` is left as it was.
-bool ReadShowState(const uint8_t* bytes, size_t size, ShowState& show, std::string* why);
+// same build (the ropes' and bodies' shapes are checked against it); the key
+// track's fired entries must number `keyEntries`, or none before the first
+// fired. On bytes that are short, too long or of another shape it returns
+// false with the reason in *why, and `show` is left as it was.
+bool ReadShowState(const uint8_t* bytes, size_t size, size_t keyEntries, ShowState& show,
+                   std::string* why);
 
 // A 64-bit FNV-1a checksum, continued from `seed`.
 uint64_t Checksum64(const void* data, size_t size, uint64_t seed = 14695981039346656037ull);

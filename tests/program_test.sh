@@ -196,6 +196,80 @@ capture-run-up)
     done
   done
   ;;
+capture-checkpoints)
+  # Checkpoint files: a capture started from one gives the state, byte for
+  # byte, and the frames of a run from the show's start, at 12 s inside the
+  # particle field's intro and at 21 s; a damaged file, one of another
+  # version or of another frame rate is refused whole, nothing drawn.
+  need_assets
+  shot() {  # FROM DIR CHECKPOINTS...
+    _from=$1 _dir=$2 && shift 2
+    capture --size 320x180 --fps 10 --from "$_from" --to "$_from.5" --out "$work/$_dir" "$@" ||
+      fail "capture from $_from s into $_dir failed: $(tail -n 3 "$work/err.txt")"
+  }
+  same_frames() {  # DIR DIR
+    [ "$(ls "$work/$1" | wc -l)" -eq 6 ] || fail "$1: $(ls "$work/$1" | wc -l) frames"
+    for f in $(ls "$work/$2"); do
+      cmp -s "$work/$1/$f" "$work/$2/$f" || fail "$1: $f differs from $2's"
+    done
+  }
+  shot 21 run21 --checkpoints "$work/all"
+  shot 12 run12
+  file=kelvane12-10fps-0000100.checkpoint
+  mkdir "$work/one" && cp "$work/all/$file" "$work/one/"
+  shot 12 from12 --checkpoints "$work/one"
+  expect "$work/err.txt" "from the checkpoint" "starting from the checkpoint at 10.00 s"
+  same_frames from12 run12
+  shot 21 from21 --checkpoints "$work/one"
+  same_frames from21 run21
+  cmp -s "$work/one/kelvane12-10fps-0000200.checkpoint" "$work/all/kelvane12-10fps-0000200.checkpoint" ||
+    fail "the checkpoint at 20 s written after one at 10 s differs from the whole run's"
+
+  refused() {  # WHAT FPS MESSAGE
+    rm -rf "$work/none"
+    capture --size 320x180 --fps "$2" --from 12 --to 12.5 --out "$work/none" --checkpoints "$work/bad"
+    expect_status $? 1 "$1"
+    expect "$work/err.txt" "$1" "cannot be used" "$3"
+    [ -z "$(ls "$work/none")" ] || fail "$1: frames were written"
+    rm -rf "$work/bad"
+  }
+  mkdir "$work/bad" && head -c -100 "$work/all/$file" >"$work/bad/$file"
+  refused "a cut file" 10 "damaged"
+  # A byte of the compressed state, and one of the header's tick reading.
+  for at in 5000 60; do
+    mkdir "$work/bad" && cp "$work/all/$file" "$work/bad/$file" &&
+      printf '\377' | dd of="$work/bad/$file" bs=1 seek=$at conv=notrunc 2>/dev/null
+    refused "a flipped byte at $at" 10 "damaged"
+  done
+  mkdir "$work/bad" && cp "$work/all/$file" "$work/bad/$file" &&
+    printf '0.0.1' | dd of="$work/bad/$file" bs=1 seek=12 conv=notrunc 2>/dev/null
+  refused "another version" 10 "another version"
+  mkdir "$work/bad" && cp "$work/all/$file" "$work/bad/kelvane12-20fps-0000200.checkpoint"
+  refused "another frame rate" 20 "made at 10 frames a second"
+  ;;
+show-from)
+  # The show from a later moment: its run-up reaches the state a capture at
+  # 60 frames a second reaches there (their checkpoints are the same bytes);
+  # a moment that is not one is a usage error.
+  need_assets
+  for bad in -1 abc 100000; do
+    SDL_AUDIODRIVER=dummy "$run/kelvane12" --window --from "$bad" >/dev/null 2>"$work/err.txt"
+    expect_status $? 2 "--from $bad"
+    expect "$work/err.txt" "--from $bad" "usage"
+  done
+  cd "$run"
+  start_show --window --from 0.5 --checkpoints "$work/live" --checkpoint-every 0.25
+  last=kelvane12-60fps-0000030.checkpoint
+  for i in $(seq 240); do [ -f "$work/live/$last" ] && break; sleep 0.5; done
+  kill -TERM $pid; wait $pid
+  [ -f "$work/live/$last" ] || fail "the show wrote no checkpoint at 0.5 s: $(cat "$work/err.txt")"
+  expect "$work/err.txt" "the run-up" "running the show up to 0:00.50  100%"
+  capture --fps 60 --from 0.5 --to 0.5 --checkpoints "$work/captured" --checkpoint-every 0.25 ||
+    fail "capture failed: $(tail -n 3 "$work/err.txt")"
+  for f in kelvane12-60fps-0000015.checkpoint $last; do
+    cmp -s "$work/live/$f" "$work/captured/$f" || fail "the show's $f differs from the capture's"
+  done
+  ;;
 capture-sizes)
   # Moments captured at 1920x1080 (off screen: the display is 1280x1024) and
   # at 1280x720: scaled down, the larger matches the smaller, and its picture

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Rehearsal (--rehearse) as a whole program on a virtual X server, driven by
 # xdotool: the keys, read back from the line the show prints on each action,
-# and the live reload of the key track and the shaders. Where the seeking
-# engine is built, the frames after a seek and a step are compared with the
-# capture tool's frames of the same moments.
+# and the live reload of the key track and the shaders; the frames after a
+# seek and a step are compared with the capture tool's frames of the same
+# moments.
 # usage: rehearsal_test.sh keys|reload|exact RUNDIR
 . "$(dirname "$0")/program_common.sh"
 need_assets
@@ -54,8 +54,6 @@ shot() { import -window "$window" "$work/$1.png" || fail "no screenshot $1"; }
 # Pixels that differ between two pictures (a little colour tolerance).
 differing() { compare -metric AE -fuzz 1% "$1" "$2" null: 2>&1 | sed 's/ .*//'; }
 mean() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
-# Whether the seeking engine started the show: only then are seeks exact.
-exact_seeking() { ! grep -q "exact seeking is not available" "$out"; }
 
 case $case_name in
 keys)
@@ -191,7 +189,6 @@ exact)
   link_run_dir shaders
   cd "$work/run" || fail "no run directory"
   start_rehearsal
-  exact_seeking || { echo "exact seeking is not built yet, skipped"; kill $pid; exit 77; }
   act F5 "paused at"
   # The capture's frame n of 60 a second (a hair around it, so that the
   # range holds that frame alone).

@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 
+#include <cstring>
+#include <vector>
+
 #include "runtime/frame_steps.h"
+#include "runtime/key_track.h"
 #include "scenes/scene_steps.h"
+#include "scenes/show_state_io.h"
 #include "tests/lwo2_bytes.h"
 #include "tests/show_compare.h"
 
@@ -93,6 +98,56 @@ TEST(ShowState, CopiesRestoreAndStepApartInEveryWindow) {
     show = copy;
     StepFrames(show, 4);
     ExpectSameShow(show, after);
+  }
+}
+
+// The state as bytes, as a checkpoint file holds it: read into a freshly
+// started show it gives the same show, which steps on as the original does;
+// bytes cut short, with more after them, or of a show of another shape are
+// refused and leave the show as it was.
+TEST(ShowState, BytesGiveTheSameShowAndBadBytesAreRefused) {
+  constexpr size_t kEntries = kKeyTrackSize;
+  ShowState show = StartedShow();
+  show.clock = FrameClock{70.0f, 700.0f};
+  StepFrames(show, 5);
+  show.keysFired.assign(kEntries, false);
+  show.keysFired[1] = true;
+  std::vector<uint8_t> bytes;
+  AppendShowState(show, bytes);
+
+  ShowState read = StartedShow();
+  std::string why;
+  ASSERT_TRUE(ReadShowState(bytes.data(), bytes.size(), kEntries, read, &why)) << why;
+  ExpectSameShow(read, show);
+  EXPECT_EQ(read.keysFired, show.keysFired);
+  StepFrames(show, 3);
+  StepFrames(read, 3);
+  ExpectSameShow(read, show);
+
+  const ShowState fresh = StartedShow();
+  std::vector<uint8_t> longer = bytes;
+  longer.push_back(0);
+  ShowState other = StartedShow();
+  other.softBody.points.pop_back();
+  const struct {
+    const char* what;
+    const uint8_t* data;
+    size_t size;
+    size_t entries;
+    ShowState into;
+  } refused[] = {
+      {"cut short", bytes.data(), bytes.size() - 1, kEntries, fresh},
+      {"cut at the ropes", bytes.data(), bytes.size() / 2, kEntries, fresh},
+      {"longer", longer.data(), longer.size(), kEntries, fresh},
+      {"another mesh", bytes.data(), bytes.size(), kEntries, other},
+      {"another key track", bytes.data(), bytes.size(), kEntries + 1, fresh},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.what);
+    ShowState into = r.into;
+    EXPECT_FALSE(ReadShowState(r.data, r.size, r.entries, into, &why));
+    EXPECT_FALSE(why.empty());
+    ExpectSameShow(into, r.into);
   }
 }
 }  // namespace
