@@ -29,6 +29,7 @@ TEST(Rehearsal, SeeksStayInTheMusicAndStepsLandOnTheGrid) {
   EXPECT_EQ(SeekTarget(A::Forward10, 175, 180), 180);
   EXPECT_EQ(SeekTarget(A::NearEnd, 30, 180), 170);
   EXPECT_EQ(SeekTarget(A::NearEnd, 30, 6), 0) << "music shorter than 10 s";
+  EXPECT_EQ(RehearsalActionForKey(rehearsal_keys::kEnd), A::NearEnd);
   EXPECT_EQ(RehearsalActionForKey(11), A::None) << "F11 stays the full-screen key";
   EXPECT_EQ(StepTarget(12.004, 60), 721.0 / 60);
   EXPECT_EQ(StepTarget(static_cast<float>(721.0 / 60), 60), 722.0 / 60);

@@ -58,7 +58,7 @@ mean() { convert "$1" -colorspace Gray -format '%[fx:mean]' info:; }
 case $case_name in
 keys)
   # F5 holds the music and the picture; F1 shows the display and hides it;
-  # the seek keys land where they say, paused or playing; F9 steps one frame;
+  # the seek keys land where they say, paused or playing (End aside); F9 steps one frame;
   # F6, F7 and F8 loop, coming back to the loop's start; live keys are
   # recorded with the music's time after seeks. The key track's Escape at
   # the end is left out: seeking past it would end the show.
@@ -99,12 +99,7 @@ keys)
   expect_near "$at" "$(calc "$from - 1")" "Page Up"
   act Home "seek to"
   expect_near "$at" 0 "Home"
-  act End "seek to"
-  end=$at
-  act Next "seek to"
-  expect_near "$(calc "$at - $end")" 10 "End lies 10 s before the end"
-  act Right "seek to"
-  expect_near "$at" "$(calc "$end + 10")" "Right at the end"
+  # (End is left to the unit test: running up to the end takes minutes here.)
 
   act Left "seek to"
   first=$frame
