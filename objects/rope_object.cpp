@@ -7,6 +7,8 @@
 #include <vector>
 
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -52,6 +54,12 @@ inline float LinkTolerance(const RopeLink& link, int tolerancePercent) {
   return link.restLength * float(tolerancePercent) / 100.0f;
 }
 
+// A particle's state from position to saved velocity: doubles in a row.
+constexpr int kStateDoubles = 18;
+static_assert(offsetof(RopeParticle, savedVelocity) + sizeof(Vec3d) - offsetof(RopeParticle, position) ==
+                  kStateDoubles * sizeof(double),
+              "a particle's state is kStateDoubles doubles in a row");
+
 // What the lane kernels read and write of a rope.
 struct RopeChains {
   RopeParticle* particles;       // row by row
@@ -86,6 +94,28 @@ inline bool Any(LaneMask m) {
 #endif
 }
 
+// kLanes doubles from each of kLanes places (one a chain) as kLanes vectors
+// (one a double, lane by lane), and back.
+inline void LoadColumns(const double* const from[2], Lanes to[2]) {
+#if defined(__SSE2__)
+  const __m128d a = _mm_loadu_pd(from[0]), b = _mm_loadu_pd(from[1]);
+  to[0] = Lanes(_mm_unpacklo_pd(a, b));
+  to[1] = Lanes(_mm_unpackhi_pd(a, b));
+#else
+  to[0] = Lanes{from[0][0], from[1][0]};
+  to[1] = Lanes{from[0][1], from[1][1]};
+#endif
+}
+inline void StoreColumns(const Lanes from[2], double* const to[2]) {
+#if defined(__SSE2__)
+  _mm_storeu_pd(to[0], _mm_unpacklo_pd(__m128d(from[0]), __m128d(from[1])));
+  _mm_storeu_pd(to[1], _mm_unpackhi_pd(__m128d(from[0]), __m128d(from[1])));
+#else
+  to[0][0] = from[0][0], to[0][1] = from[1][0];
+  to[1][0] = from[0][1], to[1][1] = from[1][1];
+#endif
+}
+
 #include "objects/rope_step_lanes.inc"
 }  // namespace lanes2
 
@@ -103,6 +133,29 @@ typedef decltype(Lanes{} < Lanes{}) LaneMask;  // all bits set where true
 
 inline Lanes Sqrt(Lanes a) { return Lanes(_mm256_sqrt_pd(__m256d(a))); }
 inline bool Any(LaneMask m) { return _mm256_movemask_pd(__m256d(m)) != 0; }
+
+// kLanes doubles from each of kLanes places (one a chain) as kLanes vectors
+// (one a double, lane by lane), and back: a 4 x 4 transpose.
+inline void Transpose(__m256d& r0, __m256d& r1, __m256d& r2, __m256d& r3) {
+  const __m256d t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
+  const __m256d t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+  r0 = _mm256_permute2f128_pd(t0, t2, 0x20);
+  r1 = _mm256_permute2f128_pd(t1, t3, 0x20);
+  r2 = _mm256_permute2f128_pd(t0, t2, 0x31);
+  r3 = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+inline void LoadColumns(const double* const from[4], Lanes to[4]) {
+  __m256d r0 = _mm256_loadu_pd(from[0]), r1 = _mm256_loadu_pd(from[1]);
+  __m256d r2 = _mm256_loadu_pd(from[2]), r3 = _mm256_loadu_pd(from[3]);
+  Transpose(r0, r1, r2, r3);
+  to[0] = Lanes(r0), to[1] = Lanes(r1), to[2] = Lanes(r2), to[3] = Lanes(r3);
+}
+inline void StoreColumns(const Lanes from[4], double* const to[4]) {
+  __m256d r0 = __m256d(from[0]), r1 = __m256d(from[1]), r2 = __m256d(from[2]), r3 = __m256d(from[3]);
+  Transpose(r0, r1, r2, r3);
+  _mm256_storeu_pd(to[0], r0), _mm256_storeu_pd(to[1], r1);
+  _mm256_storeu_pd(to[2], r2), _mm256_storeu_pd(to[3], r3);
+}
 
 #include "objects/rope_step_lanes.inc"
 }  // namespace lanes4
