@@ -23,9 +23,9 @@ std::unique_ptr<CSoftObject> LoadSoftBody() {
 }
 
 // Both ropes' frames at 30 frames per second, the roots moving the way the
-// scene renderer moves them, each rope stepped by `stepRope`.
-template <typename StepRope>
-void RunRopeFrames(benchmark::State& state, StepRope stepRope) {
+// scene renderer moves them, the pair stepped by `stepRopes`.
+template <typename StepBoth>
+void RunRopeFrames(benchmark::State& state, StepBoth stepRopes) {
   LibcRandom random;
   CRopeObject ropeA = MakeRopeA(random), ropeB = MakeRopeB(random);
   int frame = 0;
@@ -35,20 +35,31 @@ void RunRopeFrames(benchmark::State& state, StepRope stepRope) {
     ropeB.angleA -= 0.0025f;
     ropeA.PlaceRoots();
     ropeB.PlaceRoots();
-    stepRope(ropeA, RopeStep(1.0f, false));
-    stepRope(ropeB, RopeStep(1.0f, false));
+    stepRopes(ropeA, ropeB, RopeStep(1.0f, false));
   }
 }
 
 // One frame's rope step of both ropes as the show runs it. Wall time, so that
-// any work the step hands to other threads is counted.
-void BM_RopeFrameBothRopes(benchmark::State& state) { RunRopeFrames(state, StepRopes); }
+// the rope stepped on a second thread is counted.
+void BM_RopeFrameBothRopes(benchmark::State& state) { RunRopeFrames(state, StepRopePair); }
 BENCHMARK(BM_RopeFrameBothRopes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same, one rope after the other on one thread.
+void BM_RopeFrameBothRopesOneThread(benchmark::State& state) {
+  RunRopeFrames(state, [](CRopeObject& a, CRopeObject& b, float step) {
+    StepRopes(a, step);
+    StepRopes(b, step);
+  });
+}
+BENCHMARK(BM_RopeFrameBothRopesOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same frames through the plain reference sequence the rope test checks
 // the step against: the yardstick for the step's speed-up.
 void BM_RopeFrameBothRopesReference(benchmark::State& state) {
-  RunRopeFrames(state, rope_reference::ReferenceStep);
+  RunRopeFrames(state, [](CRopeObject& a, CRopeObject& b, float step) {
+    rope_reference::ReferenceStep(a, step);
+    rope_reference::ReferenceStep(b, step);
+  });
 }
 BENCHMARK(BM_RopeFrameBothRopesReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,7 +1,7 @@
 // Ropes: the blockwise frame step, on each vector unit, against a plain
 // reference that runs every stage over all particles and links in list order;
 // a state written into the particles from outside; the drawing directions,
-// the roots and the sub-stepping of long frames.
+// the roots, the sub-stepping of long frames and two ropes stepped at once.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 
 #include "core/random.h"
 #include "objects/object_steps.h"
+#include "objects/program_objects.h"
 #include "objects/rope_object.h"
 #include "tests/rope_reference.h"
 
@@ -127,7 +128,7 @@ TEST(Rope, RootsTurnAboutZThenYThenXAndMoveToTheCentre) {
   }
 }
 
-TEST(Rope, LongFramesRunAsEqualSubStepsOfAtMostTheBound) {
+TEST(Rope, LongFramesRunAsEqualSubStepsOfAtMostTheBoundAndPairsAsEachAlone) {
   for (const auto& [step, parts] : {std::pair{0.04f, 1}, std::pair{0.045f, 1}, std::pair{0.21f, 5},
                                     std::pair{0.1f, 3}}) {
     LibcRandom randomA = LibcRandomSeeded(7), randomB = randomA;
@@ -137,6 +138,18 @@ TEST(Rope, LongFramesRunAsEqualSubStepsOfAtMostTheBound) {
     for (int k = 0; k < parts; ++k) StepRopeOnce(split, step / float(parts));
     ExpectSameParticles(whole, split, parts);
   }
+  // Two ropes stepped at once, one on a thread of its own, end as when
+  // stepped one after the other.
+  LibcRandom randomA = LibcRandomSeeded(4), randomB = randomA;
+  CRopeObject firstAlone = MakeRopeA(randomA), secondAlone = MakeRopeB(randomA);
+  CRopeObject firstPaired = MakeRopeA(randomB), secondPaired = MakeRopeB(randomB);
+  for (int frame = 0; frame < 3; ++frame) {
+    StepRopes(firstAlone, 0.035f);
+    StepRopes(secondAlone, 0.035f);
+    StepRopePair(firstPaired, secondPaired, 0.035f);
+  }
+  ExpectSameParticles(firstAlone, firstPaired, 3);
+  ExpectSameParticles(secondAlone, secondPaired, 3);
   EXPECT_EQ(RopeStep(1.0f, false), 0.035f);
   EXPECT_EQ(RopeStep(0.5f, false), 0.0175f);
   EXPECT_EQ(RopeStep(2.0f, true), 0.035f);
