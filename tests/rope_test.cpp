@@ -1,7 +1,8 @@
 // Ropes: the blockwise frame step, on each vector unit, against a plain
 // reference that runs every stage over all particles and links in list order;
-// a state written into the particles from outside; the drawing directions,
-// the roots, the sub-stepping of long frames and two ropes stepped at once.
+// a state written into the particles from outside; copies as values; the
+// drawing directions, the roots, the sub-stepping of long frames and two
+// ropes stepped at once.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -84,6 +85,25 @@ TEST(Rope, ParticlesWrittenFromOutsideAreWhatTheNextStepStartsFrom) {
     for (int k = 0; k < 2; ++k) source.AdvanceStep(0.035f), target.AdvanceStep(0.035f);
     ExpectSameParticles(source, target, 2);
   });
+}
+
+TEST(Rope, ACopyMovesOnlyItsOwnParticles) {
+  // A copy turned, re-rooted and stepped through its grid and its links'
+  // particle pointers leaves the original's particles as they were.
+  LibcRandom random = LibcRandomSeeded(6);
+  CRopeObject original(340, 3.1f, 1.3f, random);
+  original.AdvanceStep(0.035f);
+  std::vector<RopeParticle> before;
+  for (const auto& row : original.grid)
+    for (int j = 0; j < original.chains; ++j) before.push_back(*row[j]);
+  CRopeObject copy(original);
+  copy.angleA = 0.5f;
+  copy.PlaceRoots();
+  ReferenceStep(copy, 0.035f);
+  for (int i = 0; i < original.rows; ++i)
+    for (int j = 0; j < original.chains; ++j)
+      ASSERT_EQ(std::memcmp(original.grid[i][j], &before[size_t(i) * original.chains + j], sizeof(RopeParticle)), 0)
+          << i << "," << j;
 }
 
 TEST(Rope, DrawingDirectionsFollowTheFrame) {
