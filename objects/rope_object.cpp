@@ -116,7 +116,7 @@ inline void StoreColumns(const Lanes from[2], double* const to[2]) {
 #endif
 }
 
-#include "objects/rope_step_lanes.inc"
+#include "objects/rope_step_lanes.h"
 }  // namespace lanes2
 
 #if defined(__x86_64__)
@@ -157,7 +157,7 @@ inline void StoreColumns(const Lanes from[4], double* const to[4]) {
   _mm256_storeu_pd(to[2], r2), _mm256_storeu_pd(to[3], r3);
 }
 
-#include "objects/rope_step_lanes.inc"
+#include "objects/rope_step_lanes.h"
 }  // namespace lanes4
 #pragma GCC pop_options
 #endif

@@ -1,7 +1,9 @@
 // The rope step's lane kernel, included by rope_object.cpp once for each
-// instruction set it is built for, inside a namespace that first defines
-// kLanes, Lanes, FloatLanes, LaneMask, Sqrt (per lane) and Any (some lane
-// set). Every lane sees the operations of the one-particle-at-a-time
+// instruction set it is built for (so it has no include guard, and is not
+// for other files), inside a namespace that first defines kLanes, Lanes,
+// FloatLanes, LaneMask, Sqrt (per lane), Any (some lane set) and LoadColumns
+// and StoreColumns (kLanes doubles of kLanes chains turned lane-wise, and
+// back). Every lane sees the operations of the one-particle-at-a-time
 // sequence in the same order, with the same roundings (IEEE add, multiply,
 // divide and square root give the same bits one lane or several), and the
 // branches of that sequence become per-lane selections.
