@@ -1,14 +1,14 @@
 // Rope physics: construction from the C library's rand, the force pass with
 // drag and core collision, the two integrator stages, the link limiter and
-// the placing of the pinned roots.
+// the placing of the pinned roots. The step runs several chains at once in
+// vector lanes (objects/rope_step_lanes.h), four with AVX2 where the
+// processor has it, else two with SSE2.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <vector>
-
-#include <atomic>
-#include <cstddef>
-#include <cstring>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -134,8 +134,7 @@ typedef decltype(Lanes{} < Lanes{}) LaneMask;  // all bits set where true
 inline Lanes Sqrt(Lanes a) { return Lanes(_mm256_sqrt_pd(__m256d(a))); }
 inline bool Any(LaneMask m) { return _mm256_movemask_pd(__m256d(m)) != 0; }
 
-// kLanes doubles from each of kLanes places (one a chain) as kLanes vectors
-// (one a double, lane by lane), and back: a 4 x 4 transpose.
+// Four rows of four doubles turned into four columns (a transpose).
 inline void Transpose(__m256d& r0, __m256d& r1, __m256d& r2, __m256d& r3) {
   const __m256d t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
   const __m256d t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
@@ -144,6 +143,9 @@ inline void Transpose(__m256d& r0, __m256d& r1, __m256d& r2, __m256d& r3) {
   r2 = _mm256_permute2f128_pd(t0, t2, 0x31);
   r3 = _mm256_permute2f128_pd(t1, t3, 0x31);
 }
+
+// kLanes doubles from each of kLanes places (one a chain) as kLanes vectors
+// (one a double, lane by lane), and back.
 inline void LoadColumns(const double* const from[4], Lanes to[4]) {
   __m256d r0 = _mm256_loadu_pd(from[0]), r1 = _mm256_loadu_pd(from[1]);
   __m256d r2 = _mm256_loadu_pd(from[2]), r3 = _mm256_loadu_pd(from[3]);

@@ -32,7 +32,8 @@ inline Vec3L UnitOrSame(const Vec3L& a) {
   return Select(length != 0, a * (1.0 / length), a);
 }
 
-// One row of kLanes chains' particles, field by field.
+// One row of kLanes chains' particles, field by field. This and LinkLanes
+// are aligned to a whole vector, which the block's arrays then keep.
 struct alignas(sizeof(Lanes)) ParticleLanes {
   Vec3L position, velocity, force, direction, savedPosition, savedVelocity;
   Lanes inverseMass;  // 1 / mass taken in single precision, as the integrator uses it
