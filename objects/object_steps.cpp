@@ -36,6 +36,12 @@ void StepRopePair(CRopeObject& first, CRopeObject& second, float step) {
   } catch (const std::system_error&) {
     StepRopes(first, step);  // no thread to be had: one after the other
   }
+  // The worker ends before this returns, however the second rope's step ends.
+  struct JoinOnReturn {
+    std::thread& thread;
+    ~JoinOnReturn() {
+      if (thread.joinable()) thread.join();
+    }
+  } joinOnReturn{worker};
   StepRopes(second, step);
-  if (worker.joinable()) worker.join();
 }
