@@ -2,6 +2,8 @@
 #include "objects/object_steps.h"
 
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 float RopeStep(float frameFactor, bool fixedStep) {
   return fixedStep ? kRopeStep : kRopeStep * frameFactor;
@@ -25,4 +27,21 @@ void StepRopes(CRopeObject& rope, float step) {
   if (parts > 64) parts = 64;  // a stalled clock must not stall the frame
   const float subStep = step / float(parts);
   for (int k = 0; k < parts; ++k) StepRopeOnce(rope, subStep);
+}
+
+void StepRopePair(CRopeObject& first, CRopeObject& second, float step) {
+  std::thread worker;
+  try {
+    worker = std::thread([&first, step] { StepRopes(first, step); });
+  } catch (const std::system_error&) {
+    StepRopes(first, step);  // no thread to be had: one after the other
+  }
+  // The worker ends before this returns, however the second rope's step ends.
+  struct JoinOnReturn {
+    std::thread& thread;
+    ~JoinOnReturn() {
+      if (thread.joinable()) thread.join();
+    }
+  } joinOnReturn{worker};
+  StepRopes(second, step);
 }

@@ -26,3 +26,7 @@ float SoftBodyPressure(float phase);
 void StepRopeOnce(CRopeObject& rope, float step);
 // One frame's rope step, split into equal sub-steps of at most kMaxRopeSubStep.
 void StepRopes(CRopeObject& rope, float step);
+// StepRopes on two ropes at once, the first on a thread of its own that ends
+// before this returns; the ropes share nothing, so the results are those of
+// stepping one after the other.
+void StepRopePair(CRopeObject& first, CRopeObject& second, float step);

@@ -1,16 +1,26 @@
 // Rope physics: construction from the C library's rand, the force pass with
 // drag and core collision, the two integrator stages, the link limiter and
-// the placing of the pinned roots.
+// the placing of the pinned roots. The step runs several chains at once in
+// vector lanes (objects/rope_step_lanes.h), four with AVX2 where the
+// processor has it, else two with SSE2.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
+#include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "objects/rope_object.h"
 
 #include "core/random.h"
 
 namespace {
-const Vec3d kGravity = {0, 0, 0};  // program-wide rope gravity; nothing changes it
 constexpr double kStartRadius = 0.2;     // roots lie on this sphere
 constexpr double kParticleSpacing = 0.027;
 constexpr float kCoreRadius = 0.2f;      // the core push acts inside it
@@ -25,79 +35,10 @@ bool IsPinned(const RopeParticle& p) { return (p.flags & kRopePinned) != 0; }
 // a / |a|, or a unchanged when its length is 0.
 Vec3d UnitOrSame(Vec3d a) { return Normalized(a); }
 
-// The damped spring force of one link, added to its second particle and
-// taken from its first.
-inline void ApplyLinkForce(RopeLink& link) {
-  RopeParticle& a = *link.first;
-  RopeParticle& b = *link.second;
-  const Vec3d d = a.position - b.position;
-  const double length = Length(d);
-  if (length == 0) return;
-  const double inverseLength = 1.0 / length;
-  const Vec3d v = a.velocity - b.velocity;
-  const float s = float(Dot(v, d) * link.damping * inverseLength +
-                        (length - link.restLength) * link.stiffness);
-  const Vec3d f = d * (inverseLength * s);
-  b.force += f;
-  a.force -= f;
-}
-
 // Direction of a particle from the one above it in its chain.
 inline Vec3d DirectionBelow(const RopeParticle& above, const RopeParticle& p) {
   const Vec3d d = above.position - p.position;
   return UnitOrSame(Vec3d{-d.y, d.z, double(float(d.x))});
-}
-
-// Drag along the direction and the core collision of one free particle,
-// then the core push; the distance from the core is shared while the
-// collision leaves the position alone.
-inline void ApplyCoreForces(RopeParticle& p) {
-  double distance = Length(p.position);
-  Vec3d outward = distance != 0 ? p.position * (1.0 / distance) : p.position;
-  const Vec3d n = p.direction;
-  p.force += n * Dot(n, outward * kDragReach - p.velocity);
-  if (distance < double(kCollisionRadius)) {
-    p.position = outward * double(kCoreRadius);
-    p.velocity = p.velocity * -1.0;
-    distance = Length(p.position);
-    outward = distance != 0 ? p.position * (1.0 / distance) : p.position;
-  }
-  if (distance < double(kCoreRadius)) p.force += (outward * 0.2 * 1.02) * 1.2;
-}
-
-// First integrator stage of one free particle.
-inline void PredictParticle(RopeParticle& p, float step, float inverseMass) {
-  const Vec3d velocityChange = (p.force * inverseMass) * step;
-  const Vec3d displacement = (p.velocity + velocityChange * 0.5) * step;
-  p.savedVelocity = p.velocity;
-  p.velocity += velocityChange * 0.5;
-  p.savedPosition = p.position;
-  p.position += displacement * 0.5;
-}
-
-// Second integrator stage of one free particle.
-inline void CorrectParticle(RopeParticle& p, float step, float inverseMass) {
-  p.velocity = p.savedVelocity + (p.force * inverseMass) * step;
-  p.position = p.savedPosition + p.velocity * step;
-}
-
-// The limiter on one link: a link stretched beyond its rest length plus the
-// tolerance (in length units) is pulled back to it, each free end moving by
-// half the excess. A link whose squared length is below its squared reach
-// (see LinkReachSquared) cannot exceed the tolerance, so the square root is
-// only taken for links that may need correcting.
-inline void LimitLinkWithin(RopeLink& link, float tolerance, double reachSquared) {
-  RopeParticle& a = *link.first;
-  RopeParticle& b = *link.second;
-  const Vec3d d = b.position - a.position;
-  const double lengthSquared = Dot(d, d);
-  if (lengthSquared < reachSquared) return;
-  const double length = std::sqrt(lengthSquared);
-  if (!(length - link.restLength > tolerance)) return;
-  const double excess = length - (double(link.restLength) + tolerance);
-  const Vec3d c = d * (excess * 0.5 / length);  // length > 0 here
-  if (!IsPinned(a)) a.position += c;
-  if (!IsPinned(b)) b.position -= c;
 }
 
 // A squared length below which a link is certainly within rest length plus
@@ -111,6 +52,128 @@ inline double LinkReachSquared(float restLength, float tolerance) {
 // The limiter's tolerance for a link: tolerancePercent of its rest length.
 inline float LinkTolerance(const RopeLink& link, int tolerancePercent) {
   return link.restLength * float(tolerancePercent) / 100.0f;
+}
+
+// A particle's state from position to saved velocity: doubles in a row.
+constexpr int kStateDoubles = 18;
+static_assert(offsetof(RopeParticle, savedVelocity) + sizeof(Vec3d) - offsetof(RopeParticle, position) ==
+                  kStateDoubles * sizeof(double),
+              "a particle's state is kStateDoubles doubles in a row");
+
+// What the lane kernels read and write of a rope.
+struct RopeChains {
+  RopeParticle* particles;       // row by row
+  const RopeLink* links;         // neighbour links row by row, then the skip-one links
+  const RopeLinkLimit* limits;   // per link, in list order
+  int rows, chains, blockWidth;  // blockWidth: chains per block
+};
+
+// The kernel for two lanes of SSE2, which every x86-64 has (elsewhere the
+// same two lanes in plain vector code).
+namespace lanes2 {
+constexpr int kLanes = 2;
+typedef double Lanes __attribute__((vector_size(kLanes * sizeof(double))));
+typedef float FloatLanes __attribute__((vector_size(kLanes * sizeof(float))));
+typedef decltype(Lanes{} < Lanes{}) LaneMask;  // all bits set where true
+
+inline Lanes Sqrt(Lanes a) {
+#if defined(__SSE2__)
+  return Lanes(_mm_sqrt_pd(__m128d(a)));
+#else
+  Lanes r;
+  for (int k = 0; k < kLanes; ++k) r[k] = std::sqrt(a[k]);
+  return r;
+#endif
+}
+
+inline bool Any(LaneMask m) {
+#if defined(__SSE2__)
+  return _mm_movemask_pd(__m128d(m)) != 0;
+#else
+  return m[0] || m[1];
+#endif
+}
+
+// kLanes doubles from each of kLanes places (one a chain) as kLanes vectors
+// (one a double, lane by lane), and back.
+inline void LoadColumns(const double* const from[2], Lanes to[2]) {
+#if defined(__SSE2__)
+  const __m128d a = _mm_loadu_pd(from[0]), b = _mm_loadu_pd(from[1]);
+  to[0] = Lanes(_mm_unpacklo_pd(a, b));
+  to[1] = Lanes(_mm_unpackhi_pd(a, b));
+#else
+  to[0] = Lanes{from[0][0], from[1][0]};
+  to[1] = Lanes{from[0][1], from[1][1]};
+#endif
+}
+inline void StoreColumns(const Lanes from[2], double* const to[2]) {
+#if defined(__SSE2__)
+  _mm_storeu_pd(to[0], _mm_unpacklo_pd(__m128d(from[0]), __m128d(from[1])));
+  _mm_storeu_pd(to[1], _mm_unpackhi_pd(__m128d(from[0]), __m128d(from[1])));
+#else
+  to[0][0] = from[0][0], to[0][1] = from[1][0];
+  to[1][0] = from[0][1], to[1][1] = from[1][1];
+#endif
+}
+
+#include "objects/rope_step_lanes.h"
+}  // namespace lanes2
+
+#if defined(__x86_64__)
+// The kernel for four lanes of AVX2, chosen at run time where the processor
+// has it. Only the vector width changes: AVX2 alone brings no fused
+// multiply-add, and the file is built without contraction besides.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace lanes4 {
+constexpr int kLanes = 4;
+typedef double Lanes __attribute__((vector_size(kLanes * sizeof(double))));
+typedef float FloatLanes __attribute__((vector_size(kLanes * sizeof(float))));
+typedef decltype(Lanes{} < Lanes{}) LaneMask;  // all bits set where true
+
+inline Lanes Sqrt(Lanes a) { return Lanes(_mm256_sqrt_pd(__m256d(a))); }
+inline bool Any(LaneMask m) { return _mm256_movemask_pd(__m256d(m)) != 0; }
+
+// Four rows of four doubles turned into four columns (a transpose).
+inline void Transpose(__m256d& r0, __m256d& r1, __m256d& r2, __m256d& r3) {
+  const __m256d t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1);
+  const __m256d t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+  r0 = _mm256_permute2f128_pd(t0, t2, 0x20);
+  r1 = _mm256_permute2f128_pd(t1, t3, 0x20);
+  r2 = _mm256_permute2f128_pd(t0, t2, 0x31);
+  r3 = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+// kLanes doubles from each of kLanes places (one a chain) as kLanes vectors
+// (one a double, lane by lane), and back.
+inline void LoadColumns(const double* const from[4], Lanes to[4]) {
+  __m256d r0 = _mm256_loadu_pd(from[0]), r1 = _mm256_loadu_pd(from[1]);
+  __m256d r2 = _mm256_loadu_pd(from[2]), r3 = _mm256_loadu_pd(from[3]);
+  Transpose(r0, r1, r2, r3);
+  to[0] = Lanes(r0), to[1] = Lanes(r1), to[2] = Lanes(r2), to[3] = Lanes(r3);
+}
+inline void StoreColumns(const Lanes from[4], double* const to[4]) {
+  __m256d r0 = __m256d(from[0]), r1 = __m256d(from[1]), r2 = __m256d(from[2]), r3 = __m256d(from[3]);
+  Transpose(r0, r1, r2, r3);
+  _mm256_storeu_pd(to[0], r0), _mm256_storeu_pd(to[1], r1);
+  _mm256_storeu_pd(to[2], r2), _mm256_storeu_pd(to[3], r3);
+}
+
+#include "objects/rope_step_lanes.h"
+}  // namespace lanes4
+#pragma GCC pop_options
+#endif
+
+std::atomic<bool> allowWideLanes{true};  // see UseRopeVectorUnit
+
+// Whether this processor runs the four-lane kernel, and it is allowed.
+bool UseFourLanes() {
+#if defined(__x86_64__)
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+  return hasAvx2 && allowWideLanes.load(std::memory_order_relaxed);
+#else
+  return false;
+#endif
 }
 }  // namespace
 
@@ -226,11 +289,11 @@ void CRopeObject::ComputeDirections() {
 // from another is the copied direction of the first and last chain. A block
 // of neighbouring chains that holds those pairs can therefore run both
 // stages by itself: every particle sees the same operations in the same
-// order as in the pass-by-pass sequence, while the block stays in the cache.
-// Inside a block the work goes row by row across its chains, so that the
-// limiter's links, which depend on each other along a chain, interleave.
+// order as in the pass-by-pass sequence. Each block is gathered into
+// vectors, several chains side by side, stepped, and written back, so the
+// particles (through grid) stay the rope's only state and may be changed
+// from outside between steps.
 void CRopeObject::AdvanceStep(float step) {
-  const int N = chains;
   if (limitPercent_ != stretchTolerance || limits_.size() != links.size()) {
     limitPercent_ = stretchTolerance;
     limits_.resize(links.size());
@@ -239,86 +302,15 @@ void CRopeObject::AdvanceStep(float step) {
       limits_[k] = {tolerance, LinkReachSquared(links[k].restLength, tolerance)};
     }
   }
-  for (int j0 = 0; j0 < N;) {
-    int j1 = std::min(N, j0 + kStepBlock);
-    if (N - j1 < 2) j1 = N;  // the last chain stays with its neighbour
-    AdvanceBlock(j0, j1, step, false);
-    AdvanceBlock(j0, j1, step, true);
-    j0 = j1;
-  }
+  const RopeChains view{storage_.get(), links.data(), limits_.data(), rows, chains, kStepBlock};
+  if (UseFourLanes())
+    lanes4::AdvanceChains(view, step);
+  else
+    lanes2::AdvanceChains(view, step);
 }
 
-void CRopeObject::AdvanceBlock(int j0, int j1, float step, bool correct) {
-  const int S = rows, N = chains;
-  RopeParticle* all = storage_.get();
-  auto at = [&](int i, int j) -> RopeParticle& { return all[size_t(i) * N + j]; };
-  RopeLink* neighbourLinks = links.data();  // row i, chain j at i N + j
-  RopeLink* skipLinks = neighbourLinks + size_t(S - 1) * N;
-
-  // Force pass: gravity, link forces in list order.
-  for (int i = 0; i < S; ++i)
-    for (int j = j0; j < j1; ++j) {
-      RopeParticle& p = at(i, j);
-      if (!IsPinned(p)) p.force = kGravity * p.mass;
-    }
-  for (int i = 0; i <= S - 2; ++i)
-    for (int j = j0; j < j1; ++j) ApplyLinkForce(neighbourLinks[size_t(i) * N + j]);
-  for (int i = 0; i <= S - 3; ++i)
-    for (int j = j0; j < j1; ++j) ApplyLinkForce(skipLinks[size_t(i) * N + j]);
-
-  // Directions: only those the edge copies do not overwrite are computed.
-  const int inner0 = std::max(j0, 1), inner1 = std::min(j1, N - 1);
-  for (int i = 1; i <= S - 2; ++i)
-    for (int j = inner0; j < inner1; ++j) at(i, j).direction = DirectionBelow(at(i - 1, j), at(i, j));
-  for (int i = 1; i <= S - 2; ++i) {
-    if (j0 == 0) at(i, 0).direction = at(i, 1).direction;
-    if (j1 == N) at(i, N - 1).direction = at(i, N - 2).direction;
-  }
-  for (int j = inner0; j < inner1; ++j) {
-    at(0, j).direction = at(1, j).direction;
-    at(S - 1, j).direction = at(S - 2, j).direction;
-  }
-  if (j0 == 0) {
-    at(0, 0).direction = UnitOrSame(at(1, 0).direction + at(0, 1).direction);
-    at(S - 1, 0).direction = UnitOrSame(at(S - 1, 1).direction + at(S - 2, 0).direction);
-  }
-  if (j1 == N) {
-    at(0, N - 1).direction = UnitOrSame(at(0, N - 2).direction + at(1, N - 1).direction);
-    at(S - 1, N - 1).direction =
-        UnitOrSame(at(S - 1, N - 2).direction + at(S - 2, N - 1).direction);
-  }
-
-  // Drag, core collision, core push and the integrator stage, per particle;
-  // 1 / mass is taken once while the mass stays the same.
-  float mass = 0, inverseMass = 1.0f / mass;
-  for (int i = 0; i < S; ++i)
-    for (int j = j0; j < j1; ++j) {
-      RopeParticle& p = at(i, j);
-      if (IsPinned(p)) continue;
-      ApplyCoreForces(p);
-      if (p.mass != mass) {
-        mass = p.mass;
-        inverseMass = 1.0f / mass;
-      }
-      if (correct)
-        CorrectParticle(p, step, inverseMass);
-      else
-        PredictParticle(p, step, inverseMass);
-    }
-
-  // The limiter, links in list order.
-  const LinkLimit* neighbourLimits = limits_.data();
-  const LinkLimit* skipLimits = neighbourLimits + size_t(S - 1) * N;
-  for (int i = 0; i <= S - 2; ++i)
-    for (int j = j0; j < j1; ++j) {
-      const LinkLimit& limit = neighbourLimits[size_t(i) * N + j];
-      LimitLinkWithin(neighbourLinks[size_t(i) * N + j], limit.tolerance, limit.reachSquared);
-    }
-  for (int i = 0; i <= S - 3; ++i)
-    for (int j = j0; j < j1; ++j) {
-      const LinkLimit& limit = skipLimits[size_t(i) * N + j];
-      LimitLinkWithin(skipLinks[size_t(i) * N + j], limit.tolerance, limit.reachSquared);
-    }
+void UseRopeVectorUnit(RopeVectorUnit unit) {
+  allowWideLanes.store(unit == RopeVectorUnit::Widest, std::memory_order_relaxed);
 }
 
 void CRopeObject::PlaceRoots() {

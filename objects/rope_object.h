@@ -36,6 +36,18 @@ struct RopeLink {
   float restLength = 0;
 };
 
+// Per link, in list order: the limiter's tolerance for the rope's tolerance
+// percent and the squared length below which it leaves the link alone.
+struct RopeLinkLimit {
+  float tolerance;
+  double reachSquared;
+};
+
+// The vector instructions the rope step uses: the widest this processor runs,
+// or SSE2 alone (every x86-64 has it). Both give the same results bit for bit.
+enum class RopeVectorUnit { Widest, Sse2 };
+void UseRopeVectorUnit(RopeVectorUnit unit);
+
 class CRopeObject {
  public:
   static constexpr int kRows = 14;     // particles per chain
@@ -56,8 +68,8 @@ class CRopeObject {
   // the full step with the half-step forces. Each stage takes the link
   // forces, the directions, the drag, the core collision and push, the
   // integrator, and the limiter over all links, each over every particle or
-  // link in list order; the work is done in cache-sized blocks of chains
-  // with the same results bit for bit. It relies on the link list as the
+  // link in list order; the work is done in cache-sized blocks of chains,
+  // several chains at once in vector lanes, with the same results bit for bit. It relies on the link list as the
   // constructor builds it (neighbour links row by row, then the skip-one
   // links) and on rest lengths that never change.
   void AdvanceStep(float step);
@@ -80,16 +92,8 @@ class CRopeObject {
   static constexpr int kStepBlock = 16;  // chains per block in AdvanceStep
   static_assert(kStepBlock >= 2, "a block holds the first chain and its neighbour");
 
-  // One stage of AdvanceStep for the chains j0 to j1 - 1.
-  void AdvanceBlock(int j0, int j1, float step, bool correct);
-
-  // Per link, in list order: the limiter's tolerance for limitPercent_ and
-  // the squared length below which it leaves the link alone.
-  struct LinkLimit {
-    float tolerance;
-    double reachSquared;
-  };
-  std::vector<LinkLimit> limits_;
+  using LinkLimit = RopeLinkLimit;
+  std::vector<LinkLimit> limits_;  // rebuilt when the tolerance percent changes
   int limitPercent_ = -1;
 
   std::unique_ptr<RopeParticle[]> storage_;  // every particle, row by row

@@ -52,8 +52,7 @@ void UpdateFrame(ShowState& show, const FrameTime& time) {
   UpdatePointCloud(show.pointCloud, show.rand, f * 0.25, time.demoTime);
   StepSoftBodyFrame(show.softBody, show.softBodyPhase, time.demoTime);
   const float ropeStep = RopeStep(f, fixedRopeStep);
-  StepRopes(show.ropeA, ropeStep);
-  StepRopes(show.ropeB, ropeStep);
+  StepRopePair(show.ropeA, show.ropeB, ropeStep);
 }
 
 void StepFrame(ShowState& show, const FrameTime& time) {

@@ -1,6 +1,8 @@
-// Ropes: the blockwise frame step against a plain reference that runs every
-// stage over all particles and links in list order, the drawing directions,
-// the roots and the sub-stepping of long frames.
+// Ropes: the blockwise frame step, on each vector unit, against a plain
+// reference that runs every stage over all particles and links in list order;
+// a state written into the particles from outside; copies as values; the
+// drawing directions, the roots, the sub-stepping of long frames and two
+// ropes stepped at once.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,95 +12,13 @@
 
 #include "core/random.h"
 #include "objects/object_steps.h"
+#include "objects/program_objects.h"
 #include "objects/rope_object.h"
+#include "tests/rope_reference.h"
 
 namespace {
-bool Pinned(const RopeParticle& p) { return (p.flags & 2) != 0; }
-
-// The per-particle direction of the drawing frame: from the particle towards
-// the one above it, as (-dy, dz, dx) with dx rounded to single precision,
-// made unit; the border rows and chains copy their inner neighbour and the
-// corners take the unit sum of their two neighbours.
-std::vector<Vec3d> ReferenceDirections(const CRopeObject& r) {
-  const int S = r.rows, N = r.chains;
-  std::vector<Vec3d> dir(size_t(S) * N);
-  auto at = [&](int i, int j) -> Vec3d& { return dir[size_t(i) * N + j]; };
-  for (int i = 1; i < S; ++i)
-    for (int j = 0; j < N; ++j) {
-      const Vec3d d = r.grid[i - 1][j]->position - r.grid[i][j]->position;
-      at(i, j) = Normalized({-d.y, d.z, double(float(d.x))});
-    }
-  for (int i = 1; i <= S - 2; ++i) at(i, 0) = at(i, 1), at(i, N - 1) = at(i, N - 2);
-  for (int j = 1; j <= N - 2; ++j) at(0, j) = at(1, j), at(S - 1, j) = at(S - 2, j);
-  at(0, 0) = Normalized(at(1, 0) + at(0, 1));
-  at(0, N - 1) = Normalized(at(0, N - 2) + at(1, N - 1));
-  at(S - 1, N - 1) = Normalized(at(S - 1, N - 2) + at(S - 2, N - 1));
-  at(S - 1, 0) = Normalized(at(S - 1, 1) + at(S - 2, 0));
-  return dir;
-}
-
-// One stage of the reference step. Forces: no gravity, damped link springs
-// pulling each link's ends together, a drag towards 0.14 times the outward
-// unit along the direction, a particle closer than 0.1 to the core put back
-// at 0.2 on its ray with its velocity reversed, and inside 0.2 an outward push
-// of 0.2 x 1.02 x 1.2. Then a half step (predict) or the full step from the
-// saved state (correct), and the limiter: a link longer than its rest length
-// plus tolerance percent is shortened to that, each free end taking half.
-void ReferenceStage(CRopeObject& r, float step, bool correct) {
-  for (auto& row : r.grid)
-    for (RopeParticle* p : row)
-      if (p && !Pinned(*p)) p->force = Vec3d{};
-  for (RopeLink& link : r.links) {
-    RopeParticle &a = *link.first, &b = *link.second;
-    const Vec3d d = a.position - b.position;
-    const double length = Length(d);
-    if (length == 0) continue;
-    const double inverse = 1.0 / length;
-    const float s = float(Dot(a.velocity - b.velocity, d) * link.damping * inverse +
-                          (length - link.restLength) * link.stiffness);
-    b.force += d * (inverse * s);
-    a.force -= d * (inverse * s);
-  }
-  const std::vector<Vec3d> dir = ReferenceDirections(r);
-  for (int i = 0; i < r.rows; ++i)
-    for (int j = 0; j < r.chains; ++j) {
-      RopeParticle& p = *r.grid[i][j];
-      p.direction = dir[size_t(i) * r.chains + j];
-      if (Pinned(p)) continue;
-      double distance = Length(p.position);
-      Vec3d outward = distance != 0 ? p.position * (1.0 / distance) : p.position;
-      p.force += p.direction * Dot(p.direction, outward * 0.14 - p.velocity);
-      if (distance < double(0.1f)) {
-        p.position = outward * double(0.2f);
-        p.velocity = p.velocity * -1.0;
-        distance = Length(p.position);
-        outward = distance != 0 ? p.position * (1.0 / distance) : p.position;
-      }
-      if (distance < double(0.2f)) p.force += (outward * 0.2 * 1.02) * 1.2;
-      const float inverseMass = 1.0f / p.mass;
-      if (correct) {
-        p.velocity = p.savedVelocity + (p.force * inverseMass) * step;
-        p.position = p.savedPosition + p.velocity * step;
-      } else {
-        const Vec3d change = (p.force * inverseMass) * step;
-        const Vec3d move = (p.velocity + change * 0.5) * step;
-        p.savedVelocity = p.velocity;
-        p.velocity += change * 0.5;
-        p.savedPosition = p.position;
-        p.position += move * 0.5;
-      }
-    }
-  for (RopeLink& link : r.links) {
-    RopeParticle &a = *link.first, &b = *link.second;
-    const float tolerance = link.restLength * float(r.stretchTolerance) / 100.0f;
-    const Vec3d d = b.position - a.position;
-    const double length = Length(d);
-    if (!(length - link.restLength > tolerance)) continue;
-    const Vec3d c = d * ((length - (double(link.restLength) + tolerance)) * 0.5 / length);
-    if (!Pinned(a)) a.position += c;
-    if (!Pinned(b)) b.position -= c;
-  }
-}
+using rope_reference::ReferenceDirections;
+using rope_reference::ReferenceStep;
 
 void ExpectSameParticles(const CRopeObject& a, const CRopeObject& b, int frame) {
   for (int i = 0; i < a.rows; ++i)
@@ -107,30 +27,83 @@ void ExpectSameParticles(const CRopeObject& a, const CRopeObject& b, int frame) 
           << "frame " << frame << " particle " << i << "," << j;
 }
 
+// Runs the rope step on each vector unit in turn, the widest again at the end.
+class EachVectorUnit {
+ public:
+  ~EachVectorUnit() { UseRopeVectorUnit(RopeVectorUnit::Widest); }
+  template <typename Body>
+  void Run(Body body) {
+    for (RopeVectorUnit unit : {RopeVectorUnit::Widest, RopeVectorUnit::Sse2}) {
+      SCOPED_TRACE(unit == RopeVectorUnit::Widest ? "widest vector unit" : "SSE2");
+      UseRopeVectorUnit(unit);
+      body();
+    }
+  }
+};
+
 TEST(Rope, BlockwiseStepEqualsThePlainReferenceBitForBit) {
   // Roots turning and moving, a particle thrown into the core, one onto the
   // origin, one onto its neighbour, a tolerance change and a stretch beyond
-  // it: every field of every particle, pinned ones included, must agree.
-  LibcRandom randomA = LibcRandomSeeded(5), randomB = randomA;
-  CRopeObject fused(360, 3.1f, 2.3f, randomA);
-  CRopeObject plain(360, 3.1f, 2.3f, randomB);
-  for (int f = 0; f < 14; ++f) {
-    for (CRopeObject* r : {&fused, &plain}) {
-      r->angleA += 0.2f;
-      r->angleB -= 0.05f;
-      r->centre[1] -= 0.03;
-      if (f == 3) r->grid[6][601]->position = {0.02, 0.01, 0};
-      if (f == 4) r->grid[4][9]->position = {0, 0, 0};
-      if (f == 5) r->grid[7][20]->position = r->grid[6][20]->position;
-      if (f == 6) r->grid[13][300]->position = r->grid[13][300]->position * 3.0;
-      if (f == 8) r->stretchTolerance = 3;
-      r->PlaceRoots();
+  // it, a particle pinned mid-chain and one of another mass beside it: every
+  // field of every particle, pinned ones included, must agree.
+  EachVectorUnit().Run([] {
+    LibcRandom randomA = LibcRandomSeeded(5), randomB = randomA;
+    CRopeObject fused(360, 3.1f, 2.3f, randomA);
+    CRopeObject plain(360, 3.1f, 2.3f, randomB);
+    for (int f = 0; f < 14; ++f) {
+      for (CRopeObject* r : {&fused, &plain}) {
+        r->angleA += 0.2f;
+        r->angleB -= 0.05f;
+        r->centre[1] -= 0.03;
+        if (f == 3) r->grid[6][601]->position = {0.02, 0.01, 0};
+        if (f == 4) r->grid[4][9]->position = {0, 0, 0};
+        if (f == 5) r->grid[7][20]->position = r->grid[6][20]->position;
+        if (f == 6) r->grid[13][300]->position = r->grid[13][300]->position * 3.0;
+        if (f == 7) r->grid[5][33]->flags |= kRopePinned, r->grid[5][34]->mass = 0.9f;
+        if (f == 8) r->stretchTolerance = 3;
+        r->PlaceRoots();
+      }
+      fused.AdvanceStep(0.035f);
+      ReferenceStep(plain, 0.035f);
+      ExpectSameParticles(fused, plain, f);
     }
-    fused.AdvanceStep(0.035f);
-    ReferenceStage(plain, 0.035f, false);
-    ReferenceStage(plain, 0.035f, true);
-    ExpectSameParticles(fused, plain, f);
-  }
+  });
+}
+
+TEST(Rope, ParticlesWrittenFromOutsideAreWhatTheNextStepStartsFrom) {
+  // A restored state arrives through the particles alone: a rope whose
+  // particles are overwritten with those of another steps as that one does.
+  EachVectorUnit().Run([] {
+    LibcRandom random = LibcRandomSeeded(9);
+    CRopeObject source(340, 3.1f, 1.3f, random);
+    CRopeObject target = source;
+    target.centre[0] = 0.3;
+    target.PlaceRoots();
+    for (int k = 0; k < 3; ++k) source.AdvanceStep(0.035f), target.AdvanceStep(0.04f);
+    for (int i = 0; i < source.rows; ++i)
+      for (int j = 0; j < source.chains; ++j) *target.grid[i][j] = *source.grid[i][j];
+    for (int k = 0; k < 2; ++k) source.AdvanceStep(0.035f), target.AdvanceStep(0.035f);
+    ExpectSameParticles(source, target, 2);
+  });
+}
+
+TEST(Rope, ACopyMovesOnlyItsOwnParticles) {
+  // A copy turned, re-rooted and stepped through its grid and its links'
+  // particle pointers leaves the original's particles as they were.
+  LibcRandom random = LibcRandomSeeded(6);
+  CRopeObject original(340, 3.1f, 1.3f, random);
+  original.AdvanceStep(0.035f);
+  std::vector<RopeParticle> before;
+  for (const auto& row : original.grid)
+    for (int j = 0; j < original.chains; ++j) before.push_back(*row[j]);
+  CRopeObject copy(original);
+  copy.angleA = 0.5f;
+  copy.PlaceRoots();
+  ReferenceStep(copy, 0.035f);
+  for (int i = 0; i < original.rows; ++i)
+    for (int j = 0; j < original.chains; ++j)
+      ASSERT_EQ(std::memcmp(original.grid[i][j], &before[size_t(i) * original.chains + j], sizeof(RopeParticle)), 0)
+          << i << "," << j;
 }
 
 TEST(Rope, DrawingDirectionsFollowTheFrame) {
@@ -175,7 +148,7 @@ TEST(Rope, RootsTurnAboutZThenYThenXAndMoveToTheCentre) {
   }
 }
 
-TEST(Rope, LongFramesRunAsEqualSubStepsOfAtMostTheBound) {
+TEST(Rope, LongFramesRunAsEqualSubStepsOfAtMostTheBoundAndPairsAsEachAlone) {
   for (const auto& [step, parts] : {std::pair{0.04f, 1}, std::pair{0.045f, 1}, std::pair{0.21f, 5},
                                     std::pair{0.1f, 3}}) {
     LibcRandom randomA = LibcRandomSeeded(7), randomB = randomA;
@@ -185,6 +158,18 @@ TEST(Rope, LongFramesRunAsEqualSubStepsOfAtMostTheBound) {
     for (int k = 0; k < parts; ++k) StepRopeOnce(split, step / float(parts));
     ExpectSameParticles(whole, split, parts);
   }
+  // Two ropes stepped at once, one on a thread of its own, end as when
+  // stepped one after the other.
+  LibcRandom randomA = LibcRandomSeeded(4), randomB = randomA;
+  CRopeObject firstAlone = MakeRopeA(randomA), secondAlone = MakeRopeB(randomA);
+  CRopeObject firstPaired = MakeRopeA(randomB), secondPaired = MakeRopeB(randomB);
+  for (int frame = 0; frame < 3; ++frame) {
+    StepRopes(firstAlone, 0.035f);
+    StepRopes(secondAlone, 0.035f);
+    StepRopePair(firstPaired, secondPaired, 0.035f);
+  }
+  ExpectSameParticles(firstAlone, firstPaired, 3);
+  ExpectSameParticles(secondAlone, secondPaired, 3);
   EXPECT_EQ(RopeStep(1.0f, false), 0.035f);
   EXPECT_EQ(RopeStep(0.5f, false), 0.0175f);
   EXPECT_EQ(RopeStep(2.0f, true), 0.035f);
