@@ -6,10 +6,12 @@
 #  - a seek from a checkpoint: from restoring the checkpoint at 50 s to the
 #    first frame at 59.9 s;
 #  - the checkpoints' size, and the time to save and to load one.
-# usage: sh bench/run_up_bench.sh [RUN_DIR]   (default build/run)
+# usage: sh bench/run_up_bench.sh [--only-checkpoints] [RUN_DIR]   (default build/run)
 set -eu
+only_checkpoints=false
+[ "${1:-}" = --only-checkpoints ] && { only_checkpoints=true; shift; }
 run=$(cd "${1:-build/run}" && pwd)
-[ -x "$run/kelvane12-capture" ] || { echo "usage: $0 [RUN_DIR]  (no kelvane12-capture in $run)" >&2; exit 2; }
+[ -x "$run/kelvane12-capture" ] || { echo "usage: $0 [--only-checkpoints] [RUN_DIR]  (no kelvane12-capture in $run)" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/k12-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 
@@ -26,6 +28,7 @@ timed() {
 say() { printf '%-58s %s\n' "$1" "$2"; }
 
 echo "kelvane12 run-up benchmarks, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+if ! $only_checkpoints; then
 base=$(timed --quick-start --from 60 --to 60)
 say "start-up, loader and one frame" "$base s"
 echo "drawing every frame up to 60 s..." >&2
@@ -35,6 +38,7 @@ echo "running up to 60 s..." >&2
 runup=$(timed --from 60 --to 60)
 say "reaching 60 s by the run-up" "$(echo "$runup - $base" | bc) s"
 say "run-up / drawing" "$(echo "scale=3; ($runup - $base) / ($drawn - $base)" | bc)"
+fi
 
 echo "running up to 50 s, keeping checkpoints..." >&2
 kept=$(timed --from 50 --to 50 --checkpoints "$work/checkpoints")
@@ -43,7 +47,7 @@ say "checkpoints kept up to 50 s" "$files, $(du -sm "$work/checkpoints" | cut -f
 say "  largest file" "$(ls -l "$work/checkpoints" | awk 'NR > 1 { if ($5 > m) m = $5 } END { printf "%.1f MB", m / 1e6 }')"
 say "  save, each (the run-up with them less without, 50 s)" \
   "$(echo "scale=2; ($kept - $(timed --from 50 --to 50)) / $files" | bc) s"
-load=$(timed --from 50 --to 50 --checkpoints "$work/checkpoints")
-say "  load, from the directory (less start-up)" "$(echo "$load - $base" | bc) s"
-seek=$(timed --from 59.9 --to 59.9 --checkpoints "$work/checkpoints")
-say "seek 9.9 s past the checkpoint at 50 s (less start-up)" "$(echo "$seek - $base" | bc) s"
+capture --from 50 --to 50 --checkpoints "$work/checkpoints"
+say "  load (read and restore the file at 50 s)" "$(grep -o 'restored in [0-9.]* s' "$work/err.txt" | cut -d' ' -f3) s"
+capture --from 59.9 --to 59.9 --checkpoints "$work/checkpoints"
+say "seek: restore at 50 s to the first frame at 59.9 s" "$(grep -o 'came [0-9.]* s' "$work/err.txt" | cut -d' ' -f2) s"

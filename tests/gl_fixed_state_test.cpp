@@ -1,11 +1,13 @@
 // The GL state a checkpoint carries: read back after the drawing left it
 // somewhere unusual and put back over a context left elsewhere, it reads the
-// same again, field for field, and what it sets shows in GL's own readings.
+// same again, field for field, and what it sets shows in GL's own readings;
+// a checkpoint restores it with the show.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "render/gl_fixed_state.h"
+#include "runtime/checkpoint.h"
 #include "tests/gl_context.h"
 
 namespace {
@@ -75,6 +77,22 @@ TEST(GlFixedState, ReadsTheSameAfterBeingPutBack) {
   glGetIntegerv(GL_MATRIX_MODE, &mode);
   EXPECT_EQ(active, GL_TEXTURE1);
   EXPECT_EQ(mode, GL_PROJECTION);
+  glActiveTexture(GL_TEXTURE0);
+  testgl::ResetState();
+}
+
+TEST(GlFixedState, ACheckpointPutsItBackWithTheShow) {
+  ShowState show = testgl::StartedShow();
+  LeaveUnusualState(1);
+  const Checkpoint checkpoint = TakeCheckpoint(show, RunKey{}, 0, 0);
+  LeaveUnusualState(2);
+  std::string why;
+  ASSERT_TRUE(RestoreCheckpoint(checkpoint, show, &why)) << why;
+  const GlFixedState back = ReadGlFixedState();
+  EXPECT_EQ(memcmp(&checkpoint.gl, &back, sizeof back), 0);
+  // This context has no particle field: its buffer reads and writes failed.
+  while (glGetError() != GL_NO_ERROR) {
+  }
   glActiveTexture(GL_TEXTURE0);
   testgl::ResetState();
 }

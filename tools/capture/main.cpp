@@ -642,11 +642,13 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
   // From the latest checkpoint at or before the first frame written, where
   // there is one: its frame is the next to run.
   long restored = -1;
+  const auto restoreStart = Clock::now();
   if (!sink.checkpoints.RestoreLatest(show, plan.first, &restored)) return -1;
   long k = restored < 0 ? 0 : restored;
   if (restored >= 0)
-    fprintf(stderr, "kelvane12-capture: starting from the checkpoint at %.2f s\n",
-            plan.base + static_cast<double>(k) / o.fps);
+    fprintf(stderr, "kelvane12-capture: starting from the checkpoint at %.2f s "
+                    "(read and restored in %.2f s)\n",
+            plan.base + static_cast<double>(k) / o.fps, MsSince(restoreStart) / 1000);
   const long startFrame = k;
   while (k < count) {
     if (!sink.checkpoints.KeepIfDue(show, k)) return -1;
@@ -658,6 +660,10 @@ long RunShowFrames(Sink& sink, const FramePlan& plan, std::vector<double>* frame
     else
       DrawFrame(show, ReadFrameTime());
     if (k >= plan.first && !EmitFrame(sink)) return -1;
+    if (k == plan.first && restored >= 0)
+      fprintf(stderr, "%skelvane12-capture: the first frame, at %.2f s, came %.2f s after the "
+                      "checkpoint was read\n", tty ? "\n" : "", show.clock.demoClock,
+              MsSince(restoreStart) / 1000);
     glutSwapBuffers();
     glutMainLoopEvent();
     TicksAdvanceVirtual(frameMs);
