@@ -78,3 +78,27 @@ std::FILE* OpenRegularForAppending(const char* path, std::string* why) {
   if (!KeepRegular(fd, why)) return nullptr;
   return StreamOf(fd, "a", why);
 }
+
+bool WriteAllBytes(int fd, const void* data, size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t n = write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ReadAllBytes(int fd, void* data, size_t size) {
+  auto* p = static_cast<unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t n = read(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}

@@ -16,3 +16,8 @@ std::FILE* OpenRegularFile(const char* path, std::string* why);
 // what is not a regular file, without waiting on a pipe. Returns a stream,
 // or null with the reason in *why.
 std::FILE* OpenRegularForAppending(const char* path, std::string* why);
+// Writes all of `size` bytes to a descriptor, through short writes and
+// interruptions; false with errno set on failure.
+bool WriteAllBytes(int fd, const void* data, size_t size);
+// Reads exactly `size` bytes; false at an early end of file or on an error.
+bool ReadAllBytes(int fd, void* data, size_t size);

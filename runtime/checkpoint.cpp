@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "core/file_open.h"
 #include "core/ticks.h"
 #include "particles/particle_field.h"
 #include "render/render_target.h"
@@ -161,31 +162,6 @@ uint64_t HeaderAndPayloadChecksum(FileHeader header, const std::vector<uint8_t>&
   return Checksum64(payload.data(), payload.size(), Checksum64(&header, sizeof header));
 }
 
-// Writes all of `size` bytes; false with errno set otherwise.
-bool WriteAll(int fd, const void* data, size_t size) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = write(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Reads exactly `size` bytes; false on a short file or an error.
-bool ReadAll(int fd, void* data, size_t size) {
-  auto* p = static_cast<uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = read(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 }  // namespace
 
 uint64_t KeyTrackChecksum() { return Checksum64(&keyTrack, sizeof keyTrack); }
@@ -294,7 +270,7 @@ bool WriteCheckpointFile(const Checkpoint& c, const std::string& path, std::stri
     *why = strerror(errno);
     return false;
   }
-  bool ok = WriteAll(fd, &header, sizeof header) && WriteAll(fd, stored.get(), storedBytes);
+  bool ok = WriteAllBytes(fd, &header, sizeof header) && WriteAllBytes(fd, stored.get(), storedBytes);
   int error = errno;
   if (ok) {
     // Readable as the user's other files are (mkostemp makes them 0600).
@@ -313,22 +289,19 @@ bool WriteCheckpointFile(const Checkpoint& c, const std::string& path, std::stri
 
 bool ReadCheckpointFile(const std::string& path, RunKey key, Checkpoint* checkpoint,
                         std::string* why) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    *why = strerror(errno);
-    return false;
-  }
+  const int fd = OpenRegularForReading(path.c_str(), why);
+  if (fd < 0) return false;
   struct Closer {
     int fd;
     ~Closer() { close(fd); }
   } closer{fd};
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    *why = "not a regular file";
+  if (fstat(fd, &info) != 0) {
+    *why = strerror(errno);
     return false;
   }
   FileHeader header;
-  if (!ReadAll(fd, &header, sizeof header) || memcmp(header.magic, kMagic, sizeof kMagic) != 0) {
+  if (!ReadAllBytes(fd, &header, sizeof header) || memcmp(header.magic, kMagic, sizeof kMagic) != 0) {
     *why = "not a checkpoint file";
     return false;
   }
@@ -352,7 +325,7 @@ bool ReadCheckpointFile(const std::string& path, RunKey key, Checkpoint* checkpo
     return false;
   }
   std::unique_ptr<Bytef[]> stored(new Bytef[header.storedBytes]);
-  if (!ReadAll(fd, stored.get(), header.storedBytes)) {
+  if (!ReadAllBytes(fd, stored.get(), header.storedBytes)) {
     *why = "cannot read it whole";
     return false;
   }

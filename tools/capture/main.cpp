@@ -31,6 +31,7 @@
 #include <stb/stb_image_write.h>
 
 #include "core/audio.h"
+#include "core/file_open.h"
 #include "core/stop_signals.h"
 #include "core/ticks.h"
 #include "core/timeline.h"
@@ -417,18 +418,6 @@ bool MuxVideo(const CaptureOptions& o, const std::string& target) {
   return false;
 }
 
-// Writes all of a buffer to a pipe or file descriptor.
-bool WriteAll(int fd, const unsigned char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Writes one frame (GL rows, bottom first) as a PNG file: into a file of our
 // own beside it, renamed over the frame's name when whole. Something at that
 // name that is not a regular file is refused and left alone. On failure *why
@@ -550,7 +539,7 @@ bool EmitFrame(Sink& sink) {
       return false;
     }
   }
-  if (sink.video && !WriteAll(sink.encoder.input, sink.rgb.data(), sink.rgb.size())) {
+  if (sink.video && !WriteAllBytes(sink.encoder.input, sink.rgb.data(), sink.rgb.size())) {
     const std::string writeError = strerror(errno);
     const std::string ended = FinishEncoder(&sink.encoder);
     fprintf(stderr, "\nkelvane12-capture: ffmpeg stopped taking frames for %s (%s; ffmpeg: %s)\n",
