@@ -57,3 +57,9 @@ wait_show() {
 keys() { for key; do xdotool key --window "$window" "$key" 2>/dev/null; sleep 0.5; done; }
 # kelvane12-capture from the real run directory; its messages go to err.txt.
 capture() { "$run/kelvane12-capture" "$@" 2>"$work/err.txt"; }
+# Ends the show with Escape and expects status 0.
+end_show_with_escape() {
+  keys Escape
+  wait_show
+  expect_status $rc 0 "Escape"
+}

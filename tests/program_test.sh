@@ -31,11 +31,6 @@ wait_for_music() {
   done
   fail "the music did not pass $1 s"
 }
-end_show_with_escape() {
-  keys Escape
-  wait_show
-  expect_status $rc 0 "Escape"
-}
 
 case $case_name in
 startup)

@@ -4,33 +4,35 @@
 # and the live reload of the key track and the shaders; the frames after a
 # seek and a step are compared with the capture tool's frames of the same
 # moments.
-# usage: rehearsal_test.sh keys|reload|exact RUNDIR
+# usage: rehearsal_test.sh keys|end|reload|exact RUNDIR
 . "$(dirname "$0")/program_common.sh"
 need_assets
 command -v xdotool >/dev/null || { echo "xdotool is not installed, skipped"; exit 77; }
 out="$work/out.txt"
 
-# Starts the rehearsal from the working directory (killed after 300 s); its
+# Starts the rehearsal from the working directory (killed after 540 s); its
 # lines go to out.txt, its messages to err.txt.
 start_rehearsal() {
-  SDL_AUDIODRIVER=dummy timeout --foreground -s KILL 300 ./kelvane12 --rehearse "$@" >"$out" 2>"$work/err.txt" &
+  SDL_AUDIODRIVER=dummy timeout --foreground -s KILL 540 ./kelvane12 --rehearse "$@" >"$out" 2>"$work/err.txt" &
   pid=$!
   window=$(timeout 60 xdotool search --sync --name '^kelvane12$' 2>/dev/null | head -n 1)
   [ -n "$window" ] || { kill -9 $pid; fail "no window named kelvane12: $(cat "$work/err.txt")"; }
   # The keys' line comes once the show has started (after any run-up).
   wait_for "$out" 600 "rehearse: F5 pause" || { kill -9 $pid; fail "the rehearsal did not start: $(cat "$work/err.txt")"; }
 }
-# Presses a key and waits up to 60 s for the show's next line that holds
-# $2; sets line, at (its music seconds) and frame (its frame of the grid).
+# Presses a key and waits up to 180 s for the show's next line that holds
+# $2 (a seek 10 s on through the particle field runs up 600 frames, slow
+# on software GL on a busy machine); sets line, at (its music seconds) and
+# frame (its frame of the grid).
 act() {
   _before=$(wc -l <"$out")
   xdotool key --window "$window" "$1" 2>/dev/null
-  for i in $(seq 240); do
+  for i in $(seq 720); do
     line=$(tail -n +"$((_before + 1))" "$out" | grep -m 1 -- "$2")
     [ -n "$line" ] && break
     sleep 0.25
   done
-  [ -n "$line" ] || fail "$1: no line '$2' within 60 s: $(tail -n 3 "$out") $(tail -n 3 "$work/err.txt")"
+  [ -n "$line" ] || fail "$1: no line '$2' within 180 s: $(tail -n 3 "$out") $(tail -n 3 "$work/err.txt")"
   at=$(echo "$line" | sed -n 's/.*(\([0-9.]*\) s, frame \([0-9]*\)).*/\1/p')
   frame=$(echo "$line" | sed -n 's/.*(\([0-9.]*\) s, frame \([0-9]*\)).*/\2/p')
   echo "$1 -> $line"
@@ -131,6 +133,24 @@ keys)
   expect_near "$recorded" "$seek" "the key pressed after the seek"
   recorded=$(awk '$1 == ";" { print $2 }' "$work/keys.rec")
   expect_near "$recorded" "$held" "the key pressed while paused"
+  ;;
+end)
+  # End: 10 s before the end of the music. With the music cut to 12.5 s the
+  # run-up to there is short: End lands at 2.5 s, and its frame is the
+  # fixed-rate run's, as the frame line says.
+  link_run_dir
+  cd "$work/run" || fail "no run directory"
+  rm "$music"
+  ffmpeg -nostdin -loglevel error -i "$run/$music" -t 12.5 -c:a libmp3lame -b:a 128k "$music" ||
+    fail "cannot cut the music"
+  start_rehearsal
+  pause_after 0.5
+  act End "seek to"
+  expect_near "$at" 2.5 "End"
+  [ "$frame" -eq 150 ] || fail "End went to frame $frame, not 150"
+  act Home "seek to"
+  expect_near "$at" 0 "Home after End"
+  end_show_with_escape
   ;;
 reload)
   # A broken post-pass shader keeps the one in use and says why; a working
