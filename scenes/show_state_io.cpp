@@ -36,6 +36,7 @@ struct Reader {
       problem = "the state ends early";
       return false;
     }
+    if (size == 0) return true;  // an empty list has no storage to copy into
     memcpy(data, at, size);
     at += size;
     left -= size;
