@@ -31,6 +31,7 @@ struct SeekEngine {
   CheckpointDirectory directory;
   std::map<long, Checkpoint> memory;
   bool started = false;
+  bool progressShown = false;  // a run-up's first line is out (output that is not a terminal)
 };
 SeekEngine engine;
 
@@ -191,9 +192,8 @@ void PrintRunUpProgress(double reached, double target) {
   const bool done = reached >= target;
   const bool tty = isatty(STDERR_FILENO);
   // Without a terminal, only the first and last lines.
-  static bool reported = false;
-  if (!tty && reported && !done) return;
-  reported = !done;
+  if (!tty && engine.progressShown && !done) return;
+  engine.progressShown = !done;
   fprintf(stderr, "%skelvane12: running the show up to %d:%05.2f  %3.0f%%%s", tty ? "\r" : "",
           minutes, rest, target > 0 ? 100.0 * reached / target : 100.0,
           done || !tty ? "\n" : "");

@@ -160,7 +160,14 @@ TEST_F(ParticleField, RestartSwitchesTheColouringAndRegridsTheParticles) {
 
 TEST(ParticleFieldDeathTest, BrokenComputeShaderEndsTheProgramNamingTheFile) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  fs::path base = fs::temp_directory_path() / ("k12-broken-" + std::to_string(getpid()));
+  // The death test runs this body again in a child process: the child takes
+  // the parent's directory from the environment, so the parent removes the
+  // only one made.
+  if (!getenv("K12_BROKEN_SHADER_DIR")) {
+    const fs::path own = fs::temp_directory_path() / ("k12-broken-" + std::to_string(getpid()));
+    setenv("K12_BROKEN_SHADER_DIR", own.c_str(), 1);
+  }
+  const fs::path base = getenv("K12_BROKEN_SHADER_DIR");
   fs::create_directories(base / "shaders");
   std::ofstream(base / "shaders/propagation-glsl.cs") << "#version 430\nthis is not glsl\n";
   EXPECT_EXIT(SetUpParticleField(base.string() + "/"), testing::ExitedWithCode(1),
